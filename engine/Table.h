@@ -1,0 +1,254 @@
+// The table engine: a thin layer over SQLite that gives the program's tables
+// sessions, cursors with browse/edit/insert states, field objects, row and table
+// locks that hold between sessions and processes, creation, restructuring and
+// repair.
+//
+// Each table is one SQLite database file holding one SQLite table named after the
+// file's base name in lower case ("timer" in Timer.DAT, "log" in Log.DAT), whose
+// columns are the fields in field order. Date-times are stored as text
+// "YYYY-MM-DD HH:MM:SS.mmm", times of day as "HH:MM:SS.mmm", strings as text
+// (UTF-8 on disk, the program's 8-bit code page in memory), auto-increment and
+// integers as INTEGER; an empty field is NULL. The field definitions, language
+// and sort identifiers and the description are kept in the file as well.
+//
+// Locks are byte-range locks on a lock file beside the table ("<file>.lck"),
+// one lock handle per cursor, so two cursors exclude each other exactly like two
+// processes, and a dead process leaves no lock behind.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/DateTime.h"
+
+namespace qv::engine {
+
+enum class FieldType { String, Time, DateTime, Integer, AutoInc };
+
+struct FieldDef {
+    std::string name;
+    FieldType type = FieldType::String;
+    int size = 0;  // characters, for String
+    bool required = false;
+};
+
+struct IndexDef {
+    std::string name;  // may be empty
+    std::vector<std::string> fields;
+    bool primary = false;
+    bool unique = false;
+};
+
+struct TableDef {
+    std::vector<FieldDef> fields;
+    std::vector<IndexDef> indexes;
+    int languageId = 0;
+    int sortId = 0;
+    std::string description;
+};
+
+enum class ErrorCode {
+    Generic,
+    NotFound,        // table file missing
+    Damaged,         // not a database, or not one of ours, or fails its check
+    InUse,           // exclusive/shared open conflict
+    RowLocked,       // "Record in table '%s' is in use by another user"
+    TableLocked,     // "The table '%s' is already locked by another user"
+    RequiredMissing, // "Feld '%s' muß einen Wert haben"
+    WrongState,      // an operation that the dataset state does not allow
+    RowDeleted,      // the row was deleted by another user
+    Conversion,      // a field value that is not of the field's type
+};
+
+class EngineError : public std::runtime_error {
+public:
+    EngineError(ErrorCode code, const std::string& message)
+        : std::runtime_error(message), code_(code) {}
+    ErrorCode code() const { return code_; }
+
+private:
+    ErrorCode code_;
+};
+
+// Converts between the program's 8-bit strings and the UTF-8 stored on disk.
+class TextCodec {
+public:
+    virtual ~TextCodec() = default;
+    virtual std::string ToStorage(const std::string& text) const = 0;
+    virtual std::string FromStorage(const std::string& stored) const = 0;
+};
+// Windows: the system's ANSI code page; elsewhere: Latin-1.
+const TextCodec& PlatformCodec();
+
+// Sleeps between lock retries; replaceable so tests need not wait.
+using SleepFn = std::function<void(int ms)>;
+
+struct SessionOptions {
+    int lockRetryCount = 15;
+    int lockWaitMs = 100;
+    int languageId = 1031;
+    int sortId = 0;
+    bool strictChangeDetection = false;
+};
+
+// A named user of tables. Each session's cursors lock against every other
+// session's, in this process or another.
+class Session {
+public:
+    explicit Session(std::string name, SessionOptions options = {});
+    const std::string& name() const { return name_; }
+    const SessionOptions& options() const { return options_; }
+    SessionOptions& options() { return options_; }
+    void SetSleep(SleepFn sleep) { sleep_ = std::move(sleep); }
+    void Sleep(int ms) const;
+    void SetCodec(const TextCodec* codec) { codec_ = codec; }
+    const TextCodec& codec() const { return *codec_; }
+
+private:
+    std::string name_;
+    SessionOptions options_;
+    SleepFn sleep_;
+    const TextCodec* codec_;
+};
+
+// Table-level operations (no cursor needed).
+bool TableExists(const std::string& path);
+// Creates the table unless a file exists at path; an existing file is never
+// examined or changed. Returns true when it created the file.
+bool CreateTable(const std::string& path, const TableDef& def);
+// Rebuilds the table with def, keeping the values of fields whose names remain.
+void RestructureTable(const std::string& path, const TableDef& def);
+// Repairs a table that cannot be opened: salvages every row that can still be
+// read into a fresh file of def's structure (a file that is no database at all
+// becomes an empty table). No cursor may have it open. Returns rows salvaged.
+int RepairTable(const std::string& path, const TableDef& def);
+
+enum class DatasetState { Inactive, Browse, Edit, Insert };
+
+class Cursor;
+
+// A field object: the current row's value of one field, as the cursor's
+// current buffer holds it. Valid while its cursor lives.
+class Field {
+public:
+    const std::string& name() const;
+    FieldType type() const;
+    int size() const;
+    int index() const;  // 0-based field number
+    bool required() const;  // the cursor's required flag (table flag by default)
+    void SetRequired(bool required);
+
+    bool IsNull() const;
+    void Clear();
+    // Strings are cut silently to the field's size on assignment; an empty
+    // string is stored as NULL.
+    std::string AsString() const;  // NULL reads as ""; other types formatted
+    void SetAsString(const std::string& value);
+    DateTime AsDateTime() const;  // NULL reads as 0
+    void SetAsDateTime(DateTime value);
+    TimeOfDay AsTime() const;  // NULL reads as 00:00
+    void SetAsTime(TimeOfDay value);
+    int64_t AsInteger() const;  // NULL reads as 0
+    void SetAsInteger(int64_t value);
+
+private:
+    friend class Cursor;
+    Field(Cursor* cursor, int index) : cursor_(cursor), index_(index) {}
+    Cursor* cursor_;
+    int index_;
+};
+
+using DatasetEvent = std::function<void(Cursor&)>;
+
+// What a data-aware control is told after the cursor changed.
+enum class DataChange { Opened, Closed, Scrolled, StateChanged, FieldChanged, RowsChanged };
+using DataObserver = std::function<void(Cursor&, DataChange)>;
+
+// A cursor on one table in one session, with dataset behaviour:
+//   Browse -> Edit (Edit) / Insert (Append, Insert) -> Post or Cancel -> Browse.
+// Moving to another row while editing posts a changed row and drops an
+// unchanged one. Post checks the required fields in field order (before the
+// BeforePost event) and numbers an auto-increment field at the first post.
+class Cursor {
+public:
+    Cursor(Session& session, std::string path = {});
+    ~Cursor();
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+
+    void SetPath(const std::string& path);
+    const std::string& path() const;
+    Session& session() const;
+    void SetExclusive(bool exclusive);
+    bool exclusive() const;
+
+    // Open fails with InUse when the table is held exclusively by anyone else
+    // (or, for an exclusive open, when anyone else has it open), with NotFound
+    // or Damaged when it cannot be read.
+    void Open();
+    void Close();
+    bool active() const;
+    DatasetState state() const;
+
+    // Navigation over the rows as last read (Open/Refresh/own posts).
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const;  // past the last row (or table empty)
+    bool Bof() const;
+    int RecordCount() const;
+    int RecNo() const;  // 0-based index of the current row, -1 when none
+    void MoveTo(int index);
+    // Moves to the first row whose field equals value (compared as text);
+    // returns false and stays put when there is none.
+    bool Locate(const std::string& field, const std::string& value);
+
+    // Reads the table again; the current row stays where it still exists.
+    // A changed edit is posted first, an unchanged one cancelled.
+    void Refresh();
+
+    void Edit();    // takes the row lock (retrying), re-reads the row
+    void Append();  // new empty row at the end
+    void Insert();  // new empty row before the current one
+    void Post();
+    void Cancel();
+    void Delete();      // the current row, under its row lock
+    void EmptyTable();  // every row
+    bool Modified() const;
+
+    // Whole-table lock for this cursor (retries, then TableLocked).
+    void LockTable();
+    void UnlockTable();
+    // Answered at once: this cursor holds the table lock or the current row's
+    // lock, or anyone else holds the current row's lock (or the table lock).
+    bool RowLocked();
+
+    int FieldCount() const;
+    Field& FieldByIndex(int index);
+    Field& FieldByName(const std::string& name);  // Generic error when unknown
+    Field* FindField(const std::string& name);
+    const TableDef& def() const;
+
+    // Events, in the order the dataset raises them.
+    DatasetEvent AfterInsert;  // after Append/Insert set up the new row
+    DatasetEvent BeforePost;   // after the required check, before writing
+    DatasetEvent AfterPost;
+    DatasetEvent BeforeScroll; // before moving to another row
+    DatasetEvent AfterScroll;
+
+    // Data-aware controls register here; the id removes the observer again.
+    int AddObserver(DataObserver observer);
+    void RemoveObserver(int id);
+
+private:
+    friend class Field;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace qv::engine

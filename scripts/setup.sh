@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency on Debian 12 (as root) and fetches the
+# SQLite amalgamation at a pinned version. Idempotent: quick when all is present.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+pkgs=(cmake ninja-build g++ googletest libgtest-dev libsqlite3-dev sqlite3
+      g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
+      file)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+command -v npm >/dev/null || { apt-get install -y -qq --no-install-recommends npm >/dev/null; }
+# A 32-bit wine loader cannot run here and would hijack the wine wrapper.
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  echo "setup: wine32:i386 is installed; it cannot run on this machine, remove it" >&2
+  exit 1
+fi
+
+# SQLite amalgamation for the Windows builds, as shipped in better-sqlite3.
+sqlite_pkg=better-sqlite3@12.9.0
+sqlite_c_sha=391855ddc7af04001364430884d263cbe8638f852c83865823a2d08358f6b87d
+sqlite_h_sha=8e43a79982422f4720685f62839718f0e41410c1b71355aa32af3615ccd9e31d
+dest="$root/.deps/sqlite"
+check() { [ -f "$dest/sqlite3.c" ] && [ -f "$dest/sqlite3.h" ] &&
+  echo "$sqlite_c_sha  $dest/sqlite3.c" | sha256sum -c --quiet - >/dev/null 2>&1 &&
+  echo "$sqlite_h_sha  $dest/sqlite3.h" | sha256sum -c --quiet - >/dev/null 2>&1; }
+if ! check; then
+  echo "setup: fetching the SQLite amalgamation ($sqlite_pkg)"
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' EXIT
+  (cd "$tmp" && npm pack --silent "$sqlite_pkg" >/dev/null)
+  tar -xzf "$tmp"/better-sqlite3-*.tgz -C "$tmp" package/deps/sqlite3/sqlite3.c package/deps/sqlite3/sqlite3.h
+  mkdir -p "$dest"
+  cp "$tmp/package/deps/sqlite3/sqlite3.c" "$tmp/package/deps/sqlite3/sqlite3.h" "$dest/"
+  if ! check; then
+    echo "setup: checksum mismatch for the SQLite amalgamation" >&2
+    sha256sum "$dest/sqlite3.c" "$dest/sqlite3.h" >&2
+    rm -f "$dest/sqlite3.c" "$dest/sqlite3.h"
+    exit 1
+  fi
+fi
