@@ -1,0 +1,83 @@
+// Base class for windows: one window, one object. The static window procedure
+// stores `this` in the window's user data at WM_NCCREATE and forwards every
+// message to HandleMessage; the pointer is cleared at WM_NCDESTROY, and the
+// destructor destroys a window that still exists, so neither outlives the other.
+//
+// No exception ever leaves a window procedure: it is caught at the boundary and
+// shown through the application's error sink.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace qv::win {
+
+// The application title: caption of plain message boxes and the error box.
+void SetAppTitle(const std::string& title);
+const std::string& AppTitle();
+
+// The general error box: caption = application title, error icon, the text
+// with a full stop added. Tests replace the sink, since a real message box
+// would wait for a person.
+using ErrorSink = std::function<void(HWND owner, const std::string& text)>;
+void SetErrorSink(ErrorSink sink);
+void ShowGeneralError(HWND owner, const std::string& text);
+// The text the error box shows for a message: a full stop added unless the
+// message already ends with one.
+std::string ErrorBoxText(const std::string& message);
+
+// Runs f, routing any exception to the general error box. For use at every
+// boundary where Windows calls us.
+template <typename F>
+bool Guarded(HWND owner, F&& f) noexcept {
+    try {
+        f();
+        return true;
+    } catch (const std::exception& e) {
+        ShowGeneralError(owner, e.what());
+    } catch (...) {
+        ShowGeneralError(owner, "Unbekannter Fehler");
+    }
+    return false;
+}
+
+// Pixels at 96 dpi scaled to dpi.
+inline int Scale(int px96, int dpi) { return MulDiv(px96, dpi, 96); }
+// The logical resolution of the screen the window is on (96 on a standard screen).
+int ScreenDpi();
+
+class Window {
+public:
+    Window() = default;
+    virtual ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+
+protected:
+    // Registers the class on first use (class style and background given) and
+    // creates the window with this object behind it.
+    HWND CreateWin(const char* className, DWORD exStyle, DWORD style, const char* title, int x,
+                   int y, int w, int h, HWND parent, HMENU menuOrId, UINT classStyle = 0,
+                   HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+    virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(hwnd_, msg, wp, lp); }
+    // Called once the window is gone (after WM_NCDESTROY).
+    virtual void OnDestroyed() {}
+
+private:
+    static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    HWND hwnd_ = nullptr;
+};
+
+// The font of the program's windows: "MS Sans Serif" at the given point size
+// for the given resolution (Wine and newer Windows substitute a look-alike).
+HFONT CreateUiFont(int dpi, int points = 8, const char* face = "MS Sans Serif", bool bold = false);
+
+// Sends WM_SETFONT to every child of parent.
+void SetFontOnChildren(HWND parent, HFONT font);
+
+}  // namespace qv::win
