@@ -1,0 +1,163 @@
+// The data grid: rows of a GridDataSource in columns, edited in place like a
+// spreadsheet. Text, time, check-box, pick-list, popup and button columns; one
+// preview line under every row; header sorting; column width dragging; row
+// dragging; popups hosting a control of the owner's, below the cell.
+//
+// Painting goes through an off-screen bitmap, so scrolling and resizing never
+// flicker. Knows nothing of the application: the data arrives through the
+// data-source interface, and the owner hooks in through the events below.
+#pragma once
+
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/grid/GridDataSource.h"
+#include "ui/grid/GridModel.h"
+#include "ui/win/Handles.h"
+#include "ui/win/Window.h"
+
+namespace qv::grid {
+
+class PopupWindow;
+
+class Grid : public win::Window {
+public:
+    // The type name a row drag reports to drag-over handlers.
+    static constexpr const char* kTypeName = "TQvDataGrid";
+    static constexpr const char* kClassName = "QvDataGrid";
+
+    Grid();
+    ~Grid() override;
+
+    HWND Create(HWND parent, int id, int x, int y, int width, int height);
+    void SetColumns(std::vector<Column> columns);
+    void SetPreviewField(std::string field);
+    void SetDataSource(GridDataSource* source);  // not owned; nullptr unbinds
+    void SetFont(HFONT font);                    // not owned
+    // The control shown in the popup of a Popup column: a hidden child window
+    // of the owner's. While the popup is open it is moved into the popup.
+    void SetPopupControl(int column, HWND control);
+
+    GridModel& model() { return model_; }
+    const GridModel& model() const { return model_; }
+    int FocusedColumn() const { return model_.focusColumn(); }
+    int FocusedRow() const { return model_.focusRow(); }  // display row
+    // Client rectangle of a cell (display row) in grid coordinates.
+    RECT CellRect(int displayRow, int column) const;
+
+    // Moves the focus to a cell; moving to another row applies the dataset
+    // rules. Returns false when the move was refused (an error was shown).
+    bool FocusCell(int displayRow, int column, bool openEditor = false);
+    // Writes the in-place editor's text into the current row as its edit
+    // value (the row goes into editing; nothing is posted). False when the
+    // text was refused; the error has been shown and the editor stays.
+    bool CommitEdit();
+    void ShowEditor();
+    void CancelCellEdit();
+    bool EditorVisible() const;
+    HWND EditorWindow() const;
+    std::string EditorText() const;
+
+    void OpenPopup();
+    void ClosePopup();  // closes as the user would: accept arrives false
+    bool PopupOpen() const { return popupColumn_ >= 0; }
+    HWND PopupWindow() const;
+
+    GridLayoutDesc SaveLayout() const { return model_.SaveLayout(); }
+    void ApplyLayout(const GridLayoutDesc& layout);
+    // Rereads row count, order and values from the data source.
+    void Reload();
+
+    // Events for the owner.
+    std::function<void(int column)> InitPopup;
+    std::function<void(int column, std::string& text, bool& accept)> CloseUp;
+    std::function<void(int column, int button)> ButtonClick;
+    std::function<void(int column, int dataRow, const std::string& text, COLORREF& background,
+                       COLORREF& textColor)>
+        CustomDrawCell;
+    std::function<void(int column)> ChangeColumn;
+    // While a row is dragged: the window under the mouse, the drag source's
+    // type name; accept starts true.
+    std::function<void(HWND target, const std::string& sourceType, POINT screen, bool& accept)> DragOver;
+    // Ctrl+Delete asks here; without a handler rows are not deleted by key.
+    std::function<bool()> ConfirmDelete;
+
+    // Paints the whole grid into dc (what WM_PAINT and WM_PRINTCLIENT show).
+    void PaintTo(HDC dc);
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    friend class PopupWindow;
+    static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK PopupControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+
+    void OnSourceChange(SourceChange change);
+    void SyncRows();
+    void SyncCurrent();
+    void Layout();
+    void UpdateScrollBars();
+    void PlaceEditor();
+    void HideEditor();
+    bool HasTextEditor(int column) const;
+    bool MoveBy(Move move, bool keepEditor);
+    bool AppendRow();
+    bool InsertRow();
+    void DeleteRow();
+    void ToggleCheck();
+    void FinishPopup();
+    void StartRowDrag();
+    void EndRowDrag();
+    void DragOverAt(POINT screen);
+    bool KeyDown(WPARAM key, bool fromEditor);
+    void Draw(HDC dc);
+    void DrawCell(HDC dc, int row, int column);
+    void ShowError(const std::exception& e);
+    int Current() const;  // display row of the source's current row
+    std::string FieldOf(int column) const { return model_.column(column).field; }
+
+    GridModel model_;
+    GridDataSource* source_ = nullptr;
+    std::string previewField_;
+    HFONT font_ = nullptr;
+    win::Font boldFont_;
+    std::map<int, HWND> popupControls_;
+
+    // Off-screen painting.
+    win::Bitmap backBuffer_;
+    int backWidth_ = 0, backHeight_ = 0;
+
+    // In-place editor: an edit field or, for pick lists, a drop-down list.
+    HWND edit_ = nullptr;
+    HWND combo_ = nullptr;
+    HWND activeEditor_ = nullptr;
+    int editorColumn_ = -1;
+    int editorDataRow_ = -1;
+    bool editorModified_ = false;
+    bool settingEditorText_ = false;
+
+    // Popup.
+    std::unique_ptr<class PopupWindow> popup_;
+    int popupColumn_ = -1;
+    HWND popupControlParent_ = nullptr;
+    RECT popupControlRect_{};
+
+    // Mouse tracking.
+    enum class Track { None, Width, Header, RowArmed, RowDrag };
+    Track track_ = Track::None;
+    int trackColumn_ = -1;
+    int trackStartX_ = 0, trackStartY_ = 0, trackStartWidth_ = 0;
+    POINT lastDragPoint_{};
+    bool layingOut_ = false;
+};
+
+}  // namespace qv::grid
