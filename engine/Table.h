@@ -81,8 +81,10 @@ public:
     virtual std::string ToStorage(const std::string& text) const = 0;
     virtual std::string FromStorage(const std::string& stored) const = 0;
 };
-// Windows: the system's ANSI code page; elsewhere: Latin-1.
+// Windows: the system's ANSI code page; elsewhere: Windows-1252.
 const TextCodec& PlatformCodec();
+// Windows-1252 on every platform (all 256 bytes survive a round trip).
+const TextCodec& Windows1252Codec();
 
 // Sleeps between lock retries; replaceable so tests need not wait.
 using SleepFn = std::function<void(int ms)>;
