@@ -1,0 +1,86 @@
+#include "schedule/DayRule.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kSunday = 1, kMonday = 2, kTuesday = 3, kWednesday = 4, kThursday = 5,
+              kFriday = 6, kSaturday = 7;
+
+struct NamedForm {
+    const char* text;
+    WeekdaySet days;
+};
+
+constexpr WeekdaySet kWorkdays = WeekdayBit(kMonday) | WeekdayBit(kTuesday) |
+                                 WeekdayBit(kWednesday) | WeekdayBit(kThursday) |
+                                 WeekdayBit(kFriday);
+constexpr WeekdaySet kWeekend = WeekdayBit(kSaturday) | WeekdayBit(kSunday);
+
+const NamedForm kNamedForms[] = {
+    {"Sonntag", WeekdayBit(kSunday)},
+    {"Montag", WeekdayBit(kMonday)},
+    {"Dienstag", WeekdayBit(kTuesday)},
+    {"Mittwoch", WeekdayBit(kWednesday)},
+    {"Donnerstag", WeekdayBit(kThursday)},
+    {"Freitag", WeekdayBit(kFriday)},
+    {"Samstag", WeekdayBit(kSaturday)},
+    {"Jeden Tag", kWorkdays | kWeekend},
+    {"Mo-Fr", kWorkdays},
+    {"Sa+So", kWeekend},
+};
+
+const NamedForm kAbbreviations[] = {
+    {"Mo", WeekdayBit(kMonday)},   {"Di", WeekdayBit(kTuesday)},
+    {"Mi", WeekdayBit(kWednesday)}, {"Do", WeekdayBit(kThursday)},
+    {"Fr", WeekdayBit(kFriday)},   {"Sa", WeekdayBit(kSaturday)},
+    {"So", WeekdayBit(kSunday)},
+};
+
+DateTime NextMonthly(TimeOfDay time, DateTime base) {
+    const CivilDateTime c = ToCivil(base);
+    int year = c.year;
+    int month = c.month + 1;
+    if (month > 12) {
+        month = 1;
+        ++year;
+    }
+    int day = c.day;
+    const int last = DaysInMonth(year, month);
+    if (day > last) day = last;
+    return MakeDateTime(year, month, day) + time;
+}
+
+}  // namespace
+
+WeekdaySet WeekdaysOfRule(const std::string& rule) {
+    WeekdaySet set = 0;
+    for (const NamedForm& form : kNamedForms) {
+        if (rule == form.text) set |= form.days;
+    }
+    for (const NamedForm& abbr : kAbbreviations) {
+        if (rule.find(abbr.text) != std::string::npos) set |= abbr.days;
+    }
+    return set;
+}
+
+bool IsMonthlyRule(const std::string& rule) { return rule == "Monatlich"; }
+
+DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base) {
+    if (IsMonthlyRule(rule)) return NextMonthly(time, base);
+
+    const WeekdaySet days = WeekdaysOfRule(rule);
+    const DateTime day0 = DatePart(base);
+    for (int offset = 0; offset <= 7; ++offset) {
+        if (mode == StartMode::Interval) {
+            const DateTime candidate = AddDays(base, offset) + time;
+            if (HasWeekday(days, DayOfWeek(candidate))) return candidate;
+        } else {
+            const DateTime candidate = AddDays(day0, offset) + time;
+            if (HasWeekday(days, DayOfWeek(candidate)) && candidate > base) return candidate;
+        }
+    }
+    return base;
+}
+
+}  // namespace qv

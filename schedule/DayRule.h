@@ -1,0 +1,46 @@
+// Day rules and the next start of a job, as a pure computation.
+//
+// A day rule is the text stored in a job's Wochentag field: weekday
+// abbreviations ("MoMiFr"), a named form ("Jeden Tag", "Mo-Fr", "Montag", ...),
+// "Monatlich", or any other text. Comparisons are exact and case-sensitive.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/DateTime.h"
+
+namespace qv {
+
+// A set of weekdays, bit n set for weekday n (1 = Sunday ... 7 = Saturday).
+using WeekdaySet = uint8_t;
+
+constexpr WeekdaySet WeekdayBit(int dayOfWeek) {
+    return static_cast<WeekdaySet>(1u << dayOfWeek);
+}
+constexpr bool HasWeekday(WeekdaySet set, int dayOfWeek) {
+    return (set & WeekdayBit(dayOfWeek)) != 0;
+}
+
+// The weekdays a rule names: those of a named form the whole text equals,
+// plus every weekday whose two-letter abbreviation occurs anywhere in it.
+WeekdaySet WeekdaysOfRule(const std::string& rule);
+
+// Exactly "Monatlich".
+bool IsMonthlyRule(const std::string& rule);
+
+// A Y/N flag means yes for exactly "Y".
+inline bool IsYes(const std::string& flag) { return flag == "Y"; }
+
+enum class StartMode { Fixed, Interval };
+
+// The next start of a job counted from base.
+//  - Monthly: the same day of the next month (or that month's last day) at time.
+//  - Fixed: the first allowed day at time strictly after base, at most 7 days on.
+//  - Interval: base + time, moved on by whole days until it falls on an
+//    allowed day.
+// Returns base itself when the rule names no weekday. The result is never
+// earlier than base.
+DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base);
+
+}  // namespace qv

@@ -1,0 +1,32 @@
+#include "schedule/NextStart.h"
+
+namespace qv {
+
+DateTime CalcNextStart(engine::Cursor& job, DateTime base) {
+    const std::string rule = job.FieldByName("Wochentag").AsString();
+    const TimeOfDay time = job.FieldByName("Uhrzeit").AsTime();
+    const StartMode mode =
+        IsYes(job.FieldByName("Intervall").AsString()) ? StartMode::Interval : StartMode::Fixed;
+    return CalcNextStart(rule, time, mode, base);
+}
+
+DateTime NextStartBase(engine::Cursor& job, DateTime now) {
+    if (!IsYes(job.FieldByName("nacholen").AsString())) return now;
+    const engine::Field& start = job.FieldByName("Startzeit");
+    if (start.IsNull() || start.AsDateTime() == DateTime{}) return now;
+    return start.AsDateTime();
+}
+
+bool StoreNextStart(engine::Cursor& job, DateTime base, DateTime now) {
+    const DateTime next = CalcNextStart(job, base);
+    job.FieldByName("Startzeit").SetAsDateTime(next);
+    if (next > base || next > now) return false;
+    job.FieldByName("Aktiv").SetAsString("N");
+    return true;
+}
+
+bool RescheduleJob(engine::Cursor& job, DateTime now) {
+    return StoreNextStart(job, NextStartBase(job, now), now);
+}
+
+}  // namespace qv
