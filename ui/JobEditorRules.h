@@ -1,0 +1,67 @@
+// The rules of the job row editors, free of any window: the day-rule check
+// list (items from a stored rule, the toggle rule, the rule built at closing),
+// the start-time popup (initial values, the moment chosen and the refusal of
+// a past one with its message), and the cells drawn as forced operations.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+
+#include "engine/DateTime.h"
+
+namespace qv::ui {
+
+// chkWochentag: 0 "Montag" ... 6 "Sonntag", 7 "Jeden Tag", 8 "Monatlich".
+constexpr int kDayItemCount = 9;
+constexpr int kEveryDayItem = 7;
+constexpr int kMonthlyItem = 8;
+using DayItems = std::array<bool, kDayItemCount>;
+const std::array<const char*, kDayItemCount>& DayItemTexts();
+
+// The items ticked when the popup opens on a stored rule.
+DayItems DayItemsFromRule(const std::string& rule);
+// After the user set item k to items[k]: "Jeden Tag" and "Monatlich" exclude
+// everything else and stay ticked; a weekday clears both.
+void ApplyDayToggle(DayItems& items, int k);
+// The rule the popup produces at closing.
+std::string DayRuleFromItems(const DayItems& items);
+
+// Date-time text of the start-time popup and the start column:
+// "dd.mm.yyyy hh:mm:ss".
+std::string FormatStartText(DateTime dt);
+// Reads that form back (also "d.m.yyyy h:mm" and the storage form).
+bool ParseStartText(const std::string& text, DateTime& out);
+
+// What the start-time popup shows when it opens: today and the current time
+// when the stored start has passed (an empty start reads as 0), otherwise the
+// stored start's date and time of day.
+struct StartPopupValues {
+    DateTime date;  // midnight of the day to select
+    TimeOfDay time;
+};
+StartPopupValues StartPopupOpen(DateTime now, DateTime stored);
+
+// The moment chosen in the popup, cut to whole seconds.
+DateTime ChosenMoment(DateTime date, TimeOfDay time);
+
+// edZeitValidate: a moment strictly before now is refused with this text.
+extern const char* const kPastMomentText;
+bool MomentAllowed(DateTime now, DateTime chosen);
+
+// dxDBGrid1StartzeitCloseUp: the text to put into the cell, always accepted.
+// A past moment shows message (five pieces) and is replaced by nextStart(now).
+struct StartCloseResult {
+    std::string text;
+    bool accept = true;
+    std::string message;  // empty when nothing is to be shown
+};
+StartCloseResult StartPopupClose(DateTime now, DateTime date, TimeOfDay time,
+                                 const std::function<DateTime(DateTime base)>& nextStart);
+
+// The operation names of the action column's list, in list order.
+const std::array<const char*, 4>& OperationNames();
+// Cells of the action column drawn white on red: the two forced operations.
+bool IsForcedOperation(const std::string& text);
+
+}  // namespace qv::ui
