@@ -1,0 +1,66 @@
+// The rules of the actions that need no window system: window-state names to
+// show commands, shell answers and Simple MAPI codes to result texts, the four
+// shutdown operations and their ExitWindowsEx flags, and the failure mail.
+//
+// Result texts are the program's own 8-bit (Windows-1252) strings; exactly "OK"
+// means success.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace qv::actions {
+
+inline constexpr char kOK[] = "OK";
+// Result text of a shutdown or restart whose countdown the user cancelled.
+inline constexpr char kCancelled[] = "abgebrochen";
+inline constexpr char kErrorMailSubject[] = "Fehler in Quarvelin";
+
+inline bool IsOK(const std::string& result) { return result == kOK; }
+
+// Show command for ShellExecute from a job's WindowState name (exact match,
+// anything unknown, the empty name included, gives SW_SHOWDEFAULT = 10).
+int ShowCommandForWindowState(const std::string& windowState);
+
+// Result text for the value ShellExecute returned, read as a signed 32-bit
+// integer. Values the shell documents as failures but that are not listed here
+// count as success, like every value above 32.
+std::string ShellResultText(std::int32_t value);
+
+// ExitWindowsEx flag bits.
+inline constexpr unsigned kEwxShutdown = 1;
+inline constexpr unsigned kEwxReboot = 2;
+inline constexpr unsigned kEwxForce = 4;
+inline constexpr unsigned kEwxPowerOff = 8;
+
+struct ShutdownArgs {
+    bool Reboot = false;
+    bool Force = false;
+    bool PowerOff = false;
+};
+
+// The arguments for one of the four operation names a job can hold instead of
+// a file ("herunterfahren", "herunterfahren hart", "Neustart", "Neustart hart");
+// nothing for any other text (the comparison is exact and case-sensitive).
+std::optional<ShutdownArgs> ShutdownOperation(const std::string& pfad);
+
+// ExitWindowsEx flags: Force adds EWX_FORCE, Reboot EWX_REBOOT or else
+// EWX_SHUTDOWN, PowerOff adds EWX_POWEROFF unless rebooting.
+unsigned ShutdownFlags(bool Reboot, bool Force, bool PowerOff);
+
+// Result text for a MAPISendMail return code; the empty text for codes that
+// have no text of their own.
+std::string MapiResultText(unsigned long code);
+
+// The failure mail's text: three lines joined by LF followed by CR, nothing
+// after the last line. The result text goes in whole.
+std::string ErrorMailBody(const std::string& computerName, const std::string& pfad,
+                          const std::string& resultText);
+
+// The sending rule after a failed run: nothing without an address; with
+// first-error-only set, nothing while the error indicator is already lit.
+bool ShouldSendErrorMail(const std::string& mailAddress, bool firstErrorOnly,
+                         bool errorIndicatorLit);
+
+}  // namespace qv::actions
