@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include "jobs/JobData.h"
+#include "jobs/Tables.h"
+#include "tests/jobs/TempDir.h"
+
+namespace qv {
+namespace {
+
+using engine::Cursor;
+using engine::EngineError;
+using engine::ErrorCode;
+using testing::TempDir;
+
+DateTime At(const char* text) {
+    const std::optional<DateTime> dt = ParseDateTime(text);
+    EXPECT_TRUE(dt.has_value()) << text;
+    return dt.value_or(DateTime{});
+}
+
+// Job data on tables in a fresh directory, with recorded messages and a clock
+// set to Wednesday 15 May 2024 10:00.
+class JobDataTest : public ::testing::Test {
+protected:
+    JobDataTest() : clock(At("2024-05-15 10:00")), data(clock, dir.path(), Hooks()) {
+        for (engine::Session* s : {&data.ses, &data.Session2, &data.Default}) s->SetSleep([](int) {});
+    }
+
+    JobDataHooks Hooks() {
+        JobDataHooks h;
+        h.showMessage = [this](const std::string& text) { messages.push_back(text); };
+        h.hideOperationList = [this] { ++hides; };
+        return h;
+    }
+
+    void OpenAll() {
+        data.CreateMissingTables();
+        data.OpenTables();
+    }
+
+    // Appends a job through the editor cursor and posts it.
+    void PostNewJob(const char* rule, const char* time, const char* pfad = "C:\\job.bat",
+                    const char* nacholen = nullptr) {
+        data.tblTimer.Append();
+        data.tblTimerWochentag->SetAsString(rule);
+        data.tblTimerUhrzeit->SetAsTime(*ParseTime(time));
+        data.tblTimerPfad->SetAsString(pfad);
+        if (nacholen) data.tblTimernacholen->SetAsString(nacholen);
+        data.tblTimer.Post();
+    }
+
+    TempDir dir;
+    FakeClock clock;
+    JobData data;
+    std::vector<std::string> messages;
+    int hides = 0;
+};
+
+TEST_F(JobDataTest, FirstStartCreatesAndOpensBothTablesWithoutMessages) {
+    OpenAll();
+    EXPECT_TRUE(testing::Exists(dir.path() + "timer.dat"));
+    EXPECT_TRUE(testing::Exists(dir.path() + "log.dat"));
+    EXPECT_EQ(data.tblTimer.state(), engine::DatasetState::Browse);
+    EXPECT_EQ(data.tblTimer2.state(), engine::DatasetState::Browse);
+    EXPECT_EQ(data.tblLog.state(), engine::DatasetState::Browse);
+    EXPECT_EQ(data.ses.name(), "ses");
+    EXPECT_TRUE(data.ses.options().strictChangeDetection);
+    EXPECT_EQ(data.Session2.name(), "Session2");
+    EXPECT_FALSE(data.Session2.options().strictChangeDetection);
+    EXPECT_EQ(data.Default.name(), "Default");
+    EXPECT_TRUE(data.tblLog.exclusive());
+    EXPECT_FALSE(data.tblTimer.exclusive());
+    EXPECT_FALSE(data.tblTimer2.exclusive());
+    EXPECT_TRUE(messages.empty());
+    ASSERT_NE(data.tblTimer2nacholen, nullptr);
+    ASSERT_NE(data.tblLogZeit, nullptr);
+    EXPECT_EQ(data.tblTimerStartzeit->name(), "Startzeit");
+    EXPECT_EQ(data.tblTimer2Pfad->name(), "Pfad");
+    EXPECT_EQ(data.tblLogFehler->name(), "Fehler");
+}
+
+TEST_F(JobDataTest, NewRowGetsDefaultsIdAndFirstStartAfterNow) {
+    OpenAll();
+    PostNewJob("MoMiFr", "08:00");
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimerIntervall->AsString(), "N");
+    EXPECT_EQ(data.tblTimerWindowState->AsString(), "Standard");
+    EXPECT_TRUE(data.tblTimernacholen->IsNull());
+    EXPECT_TRUE(data.tblTimeroperation->IsNull());
+    EXPECT_TRUE(data.tblTimerParamter->IsNull());
+    EXPECT_GT(data.tblTimerID->AsInteger(), 0);
+    // Wednesday 10:00 is past 08:00: Friday 08:00.
+    EXPECT_EQ(FormatDateTime(data.tblTimerStartzeit->AsDateTime()), "2024-05-17 08:00:00.000");
+
+    // The scheduler cursor sees the same row after a refresh, read back exactly.
+    data.tblTimer2.Refresh();
+    data.tblTimer2.First();
+    ASSERT_FALSE(data.tblTimer2.Eof());
+    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-17 08:00"));
+    EXPECT_EQ(data.tblTimer2ID->AsInteger(), data.tblTimerID->AsInteger());
+
+    const int64_t firstId = data.tblTimerID->AsInteger();
+    PostNewJob("Jeden Tag", "12:00");
+    EXPECT_GT(data.tblTimerID->AsInteger(), firstId);
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-15 12:00"));
+}
+
+TEST_F(JobDataTest, RequiredFieldsAreCheckedBeforeThePostHandler) {
+    OpenAll();
+    const struct {
+        const char* missing;
+    } cases[] = {{"Wochentag"}, {"Uhrzeit"}, {"Pfad"}, {"Aktiv"}, {"Intervall"}};
+    for (const auto& c : cases) {
+        data.tblTimer.Append();
+        data.tblTimerWochentag->SetAsString("Intervall");
+        data.tblTimerUhrzeit->SetAsTime(TimeOfDay{0});  // would show the interval message
+        data.tblTimerPfad->SetAsString("x");
+        data.tblTimer.FieldByName(c.missing).Clear();
+        try {
+            data.tblTimer.Post();
+            ADD_FAILURE() << "post without " << c.missing << " went through";
+        } catch (const EngineError& e) {
+            EXPECT_EQ(e.code(), ErrorCode::RequiredMissing);
+            EXPECT_EQ(std::string(e.what()), std::string("Feld '") + c.missing + "' mu\xdf einen Wert haben");
+        }
+        EXPECT_EQ(data.tblTimer.state(), engine::DatasetState::Insert) << c.missing;
+        EXPECT_TRUE(messages.empty()) << "post handler ran without " << c.missing;
+        data.tblTimer.Cancel();
+    }
+    EXPECT_EQ(data.tblTimer.RecordCount(), 0);
+
+    // The scheduler cursor does not require the interval flag.
+    data.tblTimer2.Append();
+    data.tblTimer2Wochentag->SetAsString("Mo");
+    data.tblTimer2Uhrzeit->SetAsTime(TimeOfDay{0});
+    data.tblTimer2Pfad->SetAsString("x");
+    data.tblTimer2Aktiv->SetAsString("Y");
+    EXPECT_NO_THROW(data.tblTimer2.Post());
+}
+
+TEST_F(JobDataTest, IntervalRuleWithoutIntervalIsPostedUnchangedWithAMessage) {
+    OpenAll();
+    PostNewJob("Intervall", "00:00");
+    EXPECT_EQ(messages, std::vector<std::string>{"Bitte geben Sie ein Intervall ein"});
+    EXPECT_TRUE(data.tblTimerStartzeit->IsNull());
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimer.RecordCount(), 1);
+
+    // An existing row keeps its old start as well.
+    data.tblTimer.Edit();
+    data.tblTimerStartzeit->SetAsDateTime(At("2024-05-01 08:00"));
+    data.tblTimer.Post();
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-01 08:00"));
+
+    // Either half alone is an ordinary rule.
+    PostNewJob("Intervall", "00:00:01");
+    PostNewJob("Jeden Tag", "00:00");
+    EXPECT_EQ(messages.size(), 2u);
+}
+
+TEST_F(JobDataTest, FutureStartIsKeptWhateverTheEditChanges) {
+    OpenAll();
+    PostNewJob("MoMiFr", "08:00");
+    const DateTime first = data.tblTimerStartzeit->AsDateTime();
+    clock.Set(At("2024-05-16 09:00"));
+    data.tblTimer.Edit();
+    data.tblTimerUhrzeit->SetAsTime(*ParseTime("06:00"));
+    data.tblTimerWochentag->SetAsString("Jeden Tag");
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), first);
+
+    // Once it has passed, a post computes it again from now.
+    clock.Set(At("2024-05-17 08:00:00.001"));
+    data.tblTimer.Edit();
+    data.tblTimerParamter->SetAsString("-q");
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-18 06:00"));
+
+    // A start equal to now has not passed yet.
+    clock.Set(At("2024-05-18 06:00"));
+    data.tblTimer.Edit();
+    data.tblTimerParamter->SetAsString("-v");
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-18 06:00"));
+}
+
+TEST_F(JobDataTest, CatchUpCountsFromTheStoredStartAndNewCatchUpJobsFromNow) {
+    OpenAll();
+    // A new catch-up job has no start yet: its first start counts from now,
+    // not from the empty date-time.
+    PostNewJob("Jeden Tag", "08:00", "C:\\daily.bat", "Y");
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-16 08:00"));
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+
+    // Three days later the stored start is the base: the result still lies in
+    // the past, one day after the old start.
+    clock.Set(At("2024-05-19 10:00"));
+    data.tblTimer.Edit();
+    data.tblTimerParamter->SetAsString("-x");
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-17 08:00"));
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+
+    // Without catch-up the same post counts from now.
+    data.tblTimer.Edit();
+    data.tblTimernacholen->SetAsString("N");
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-20 08:00"));
+}
+
+TEST_F(JobDataTest, RuleThatCannotMoveOnSwitchesTheJobOff) {
+    OpenAll();
+    PostNewJob("montag", "08:00");
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), clock.Now());
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "N");
+
+    // Interval mode with a zero interval, catching up from a stored start.
+    data.tblTimer.Edit();
+    data.tblTimerWochentag->SetAsString("Jeden Tag");
+    data.tblTimerIntervall->SetAsString("Y");
+    data.tblTimerUhrzeit->SetAsTime(TimeOfDay{0});
+    data.tblTimernacholen->SetAsString("Y");
+    data.tblTimerAktiv->SetAsString("Y");
+    data.tblTimerStartzeit->SetAsDateTime(At("2024-05-14 07:00"));
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-14 07:00"));
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "N");
+
+    // A sound interval job that is still catching up stays on.
+    data.tblTimer.Edit();
+    data.tblTimerUhrzeit->SetAsTime(*ParseTime("01:00"));
+    data.tblTimerAktiv->SetAsString("Y");
+    data.tblTimer.Post();
+    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-14 08:00"));
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+}
+
+TEST_F(JobDataTest, ScrollingHidesTheOperationList) {
+    OpenAll();
+    PostNewJob("Mo", "08:00");
+    PostNewJob("Di", "08:00");
+    const int before = hides;
+    data.tblTimer.First();
+    EXPECT_GT(hides, before);
+    const int afterFirst = hides;
+    data.tblTimer.Next();
+    EXPECT_GT(hides, afterFirst);
+}
+
+TEST_F(JobDataTest, RunLogEntriesCutTheTextAndTakeTheClock) {
+    OpenAll();
+    PostNewJob("Mo", "08:00", "C:\\Programme\\fehlt.exe");
+    data.tblTimer2.Refresh();
+    data.tblTimer2.First();
+
+    clock.Set(At("2024-05-15 10:00:01.234"));
+    data.AppendLogEntry("Kein Speicher oder Resourcen mehr");
+    const int64_t firstId = data.tblLogID->AsInteger();
+    EXPECT_EQ(data.tblLogPfad->AsString(), "C:\\Programme\\fehlt.exe");
+    EXPECT_EQ(data.tblLogFehler->AsString(), "Kein Speicher oder Resourcen m");
+    EXPECT_EQ(data.tblLogZeit->AsDateTime(), At("2024-05-15 10:00:01.234"));
+
+    clock.Advance(5);
+    data.AppendLogEntry("Neustart", "abgebrochen");
+    EXPECT_GT(data.tblLogID->AsInteger(), firstId);
+    EXPECT_EQ(data.tblLogPfad->AsString(), "Neustart");
+    EXPECT_EQ(data.tblLogFehler->AsString(), "abgebrochen");
+    EXPECT_EQ(data.tblLogZeit->AsDateTime(), At("2024-05-15 10:00:01.239"));
+
+    data.AppendLogEntry("x", "Cannot find privilege value. [Zugriff verweigert]");
+    EXPECT_EQ(data.tblLogFehler->AsString(), "Cannot find privilege value. [");
+    EXPECT_EQ(data.tblLog.RecordCount(), 3);
+}
+
+// Opening at start-up: damage, backup, repair, and tables held elsewhere.
+class OpenTablesTest : public JobDataTest {};
+
+TEST_F(OpenTablesTest, DamagedJobTableIsBackedUpRepairedAndOpened) {
+    data.CreateMissingTables();
+    const std::string timer = dir.path() + "timer.dat";
+    testing::WriteFile(timer, "garbage, no table");
+    testing::WriteFile(timer + ".bak", "an older backup");
+    data.OpenTables();
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Timertabelle defekt. Es wird versucht die Tabelle zu reparieren."});
+    EXPECT_EQ(testing::ReadFile(timer + ".bak"), "garbage, no table");
+    EXPECT_TRUE(data.tblTimer.active());
+    EXPECT_TRUE(data.tblTimer2.active());
+    EXPECT_TRUE(data.tblLog.active());
+    EXPECT_EQ(data.tblTimer.RecordCount(), 0);
+    // The repaired table has the job table's structure again.
+    PostNewJob("Mo", "08:00");
+    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+}
+
+TEST_F(OpenTablesTest, DamagedRunLogIsRepairedEvenWhenTheBackupFails) {
+    data.CreateMissingTables();
+    const std::string log = dir.path() + "log.dat";
+    testing::WriteFile(log, "garbage");
+    int copies = 0;
+    data.hooks().copyFile = [&](const std::string& from, const std::string& to) {
+        ++copies;
+        EXPECT_EQ(from, log);
+        EXPECT_EQ(to, log + ".bak");
+        return false;
+    };
+    data.OpenTables();
+    EXPECT_EQ(copies, 1);
+    EXPECT_EQ(messages,
+              std::vector<std::string>{"Logtabelle defekt. Es wird versucht die Tabelle zu reparieren."});
+    EXPECT_TRUE(data.tblLog.active());
+    data.AppendLogEntry("p", "f");
+    EXPECT_EQ(data.tblLog.RecordCount(), 1);
+}
+
+TEST_F(OpenTablesTest, RunLogHeldByAnotherCopyIsNotTouched) {
+    data.CreateMissingTables();
+    const std::string log = dir.path() + "log.dat";
+    {
+        engine::Session s("Default");
+        engine::Cursor c(s, log);
+        c.Open();
+        c.Append();
+        c.FieldByName("Pfad").SetAsString("kept");
+        c.Post();
+    }
+    const std::string before = testing::ReadFile(log);
+
+    // Another copy of the program holds the run log exclusively.
+    engine::Session other("Default");
+    engine::Cursor held(other, log);
+    held.SetExclusive(true);
+    held.Open();
+
+    try {
+        data.OpenTables();
+        ADD_FAILURE() << "opening a held run log succeeded";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.code(), ErrorCode::InUse) << e.what();
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(testing::Exists(log + ".bak"));
+    EXPECT_FALSE(data.tblLog.active());
+    held.Close();
+    EXPECT_EQ(testing::ReadFile(log), before);
+    data.tblLog.Open();
+    EXPECT_EQ(data.tblLog.RecordCount(), 1);
+}
+
+TEST_F(OpenTablesTest, JobTableHeldExclusivelyElsewhereIsNotRepaired) {
+    data.CreateMissingTables();
+    const std::string timer = dir.path() + "timer.dat";
+    engine::Session other("x");
+    engine::Cursor held(other, timer);
+    held.SetExclusive(true);
+    held.Open();
+    EXPECT_THROW(data.OpenTables(), EngineError);
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(testing::Exists(timer + ".bak"));
+    EXPECT_FALSE(data.tblTimer.active());
+}
+
+TEST(CopyFileReplacing, CopiesBytesAndReportsAMissingSource) {
+    TempDir dir;
+    std::string bytes;
+    for (int i = 0; i < 200000; ++i) bytes += static_cast<char>(i * 7);
+    testing::WriteFile(dir.path() + "a", bytes);
+    testing::WriteFile(dir.path() + "b", "old and longer than nothing");
+    EXPECT_TRUE(CopyFileReplacing(dir.path() + "a", dir.path() + "b"));
+    EXPECT_EQ(testing::ReadFile(dir.path() + "b"), bytes);
+    EXPECT_FALSE(CopyFileReplacing(dir.path() + "missing", dir.path() + "c"));
+    EXPECT_FALSE(testing::Exists(dir.path() + "c"));
+}
+
+}  // namespace
+}  // namespace qv
