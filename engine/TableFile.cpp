@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 #include "engine/Platform.h"
@@ -394,10 +397,53 @@ Row ConvertRow(const sql::Stmt& st, const TableDef& def, const std::vector<int>&
     return row;
 }
 
+// A salvaged row is kept only when it could have been posted: its required
+// fields are filled and no text holds a NUL (the remains of a torn page).
+bool Plausible(const Row& row, const TableDef& def, const std::vector<int>& columnOf) {
+    for (size_t i = 0; i < def.fields.size(); ++i) {
+        const FieldDef& f = def.fields[i];
+        if (f.required && f.type != FieldType::AutoInc && columnOf[i] >= 0 && row[i].null) return false;
+        if (f.type == FieldType::String && row[i].s.find('\0') != std::string::npos) return false;
+    }
+    return true;
+}
+
+// A copy of the damaged file without a torn last page, which would read as
+// half rows.
+bool CopyWholePages(const std::string& from, const std::string& to) {
+    std::ifstream in(from, std::ios::binary);
+    if (!in) return false;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() >= 100 && bytes.compare(0, 16, std::string("SQLite format 3\0", 16)) == 0) {
+        size_t pageSize = (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
+        if (pageSize == 1) pageSize = 65536;
+        if (pageSize >= 512 && (pageSize & (pageSize - 1)) == 0) bytes.resize(bytes.size() / pageSize * pageSize);
+    }
+    std::ofstream out(to, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
 // Reads whatever rows of a damaged file can still be read.
-void Salvage(const std::string& path, const TableDef& def, const std::string& table,
+void Salvage(const std::string& damaged, const TableDef& def, const std::string& table,
              std::vector<std::pair<int64_t, Row>>& rows, int64_t& nextAutoInc) {
-    if (!platform::FileExists(path)) return;
+    if (!platform::FileExists(damaged)) return;
+    const std::string path = damaged + ".salvage";
+    struct Remove {
+        std::string p;
+        ~Remove() {
+            platform::RemoveFile(p);
+            platform::RemoveFile(p + "-journal");
+        }
+    } removeCopy{path};
+    platform::RemoveFile(path + "-journal");
+    if (!CopyWholePages(damaged, path)) return;
+    // A hot journal of the damaged file belongs to the copy now.
+    if (platform::FileExists(damaged + "-journal")) {
+        std::ifstream in(damaged + "-journal", std::ios::binary);
+        std::ofstream out(path + "-journal", std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+    }
     sql::Db db;
     std::string source;
     std::vector<int> columnOf(def.fields.size(), -1);
@@ -405,6 +451,8 @@ void Salvage(const std::string& path, const TableDef& def, const std::string& ta
     try {
         db.Open(path, false);
         db.Exec("PRAGMA cell_size_check=ON");
+        // Lets a file shorter than its header says still be read up to its end.
+        db.Exec("PRAGMA writable_schema=ON");
         std::vector<std::string> tables;
         {
             sql::Stmt st(db, "SELECT name FROM sqlite_master WHERE type='table'");
@@ -445,7 +493,8 @@ void Salvage(const std::string& path, const TableDef& def, const std::string& ta
             st.Bind(1, last);
             while (st.Step()) {
                 int64_t rowid = st.Int(0);
-                rows.emplace_back(rowid, ConvertRow(st, def, columnOf));
+                Row row = ConvertRow(st, def, columnOf);
+                if (Plausible(row, def, columnOf)) rows.emplace_back(rowid, std::move(row));
                 last = rowid;
             }
             return;
