@@ -1,0 +1,14 @@
+// The job grid's columns in their design order, with headers, widths (at 96
+// dpi) and kinds; the preview line under every row shows Pfad.
+#pragma once
+
+#include <vector>
+
+#include "ui/grid/GridModel.h"
+
+namespace qv::ui {
+
+std::vector<grid::Column> JobGridColumns();
+constexpr const char* kJobPreviewField = "Pfad";
+
+}  // namespace qv::ui
