@@ -126,7 +126,8 @@ Grid::~Grid() {
 
 HWND Grid::Create(HWND parent, int id, int x, int y, int width, int height) {
     HWND h = CreateWin(kClassName, WS_EX_CLIENTEDGE,
-                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN, "", x, y,
+                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                       "", x, y,
                        width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), 0,
                        nullptr);
     if (!h) throw std::runtime_error("Gitter kann nicht erzeugt werden");

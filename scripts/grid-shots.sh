@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Screenshots of the job grid and its editors under Xvfb (a real display, not
+# the null driver), into docs/grid*.png. Needs a built build/grid-win64.
+#   scripts/grid-shots.sh [build dir]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/grid-win64}
+exe=$build/tests/ui/grid_shot.exe
+shots=$root/build/grid-shots
+mkdir -p "$shots" "$root/docs"
+export WINEPREFIX=$shots/prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES=mscoree,mshtml=
+display=:57
+Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true' EXIT
+sleep 1
+export DISPLAY=$display
+[ -f "$WINEPREFIX/.ready" ] || { wineboot -i >/dev/null 2>&1 || true; wineserver -w; touch "$WINEPREFIX/.ready"; }
+for mode in ${QV_SHOT_MODES:-rows edit day start list}; do
+  wine "$exe" "$mode" 7 >/dev/null 2>&1 &
+  app=$!
+  sleep 5
+  name=grid-$mode
+  [ "$mode" = rows ] && name=grid
+  import -window root -crop 800x520+0+0 "$root/docs/$name.png"
+  wait $app || true
+done
+wineserver -k || true
+echo "written: $(ls "$root"/docs/grid*.png | tr '\n' ' ')"
