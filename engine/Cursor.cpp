@@ -423,13 +423,11 @@ void Cursor::Open() {
         d.orderBy += d.orderBy.empty() ? " ORDER BY rowid" : ", rowid";
         d.readRow = std::make_unique<sql::Stmt>(d.db, d.SelectSql() + " WHERE rowid=?1");
 
+        // Field objects are only ever added, so references handed out stay
+        // valid for the cursor's life, whatever is opened later.
         const size_t n = d.FieldCount();
-        bool sameFields = d.fields.size() == n;
-        if (!sameFields) {
-            d.fields.clear();
-            for (size_t i = 0; i < n; ++i)
-                d.fields.push_back(std::unique_ptr<Field>(new Field(this, static_cast<int>(i))));
-        }
+        while (d.fields.size() < n)
+            d.fields.push_back(std::unique_ptr<Field>(new Field(this, static_cast<int>(d.fields.size()))));
         d.required.assign(n, false);
         for (size_t i = 0; i < n; ++i) {
             auto o = d.requiredOverride.find(Lower(d.meta.def.fields[i].name));
@@ -606,8 +604,14 @@ void Cursor::Post() {
     if (!d.Editing()) return;
     d.CheckRequired();
     d.Raise(BeforePost);
-    if (d.state == DatasetState::Insert)
+    if (d.state == DatasetState::Insert) {
+        // Nobody adds rows to a table that another user has locked.
+        if (!d.tableLocked &&
+            !d.Retry([&] { return d.lock.CouldLock(detail::kTableByte, 1, false); }))
+            Fail(ErrorCode::TableLocked,
+                 "The table '" + d.fileName + "' is already locked by another user");
         d.WriteInsert();
+    }
     else
         d.WriteUpdate();
     d.EndEdit();
@@ -677,7 +681,13 @@ void Cursor::LockTable() {
     // up for it and taken back if the table cannot be had.
     const int64_t ownRow = d.rowLockHeld ? d.lockedRow : 0;
     d.ReleaseRowLock();
-    if (!d.Retry([&] { return d.lock.TryLock(detail::kRowBase, detail::kRowSpan, true); })) {
+    auto attempt = [&] {
+        if (!d.lock.TryLock(detail::kRowBase, detail::kRowSpan, true)) return false;
+        if (d.lock.TryLock(detail::kTableByte, 1, true)) return true;
+        d.lock.Unlock(detail::kRowBase, detail::kRowSpan);
+        return false;
+    };
+    if (!d.Retry(attempt)) {
         if (ownRow != 0 && d.lock.TryLock(detail::RowByte(ownRow), 1, true)) {
             d.rowLockHeld = true;
             d.lockedRow = ownRow;
@@ -691,6 +701,7 @@ void Cursor::LockTable() {
 void Cursor::UnlockTable() {
     Impl& d = *impl_;
     if (!d.tableLocked) return;
+    d.lock.Unlock(detail::kTableByte, 1);
     d.lock.Unlock(detail::kRowBase, detail::kRowSpan);
     d.tableLocked = false;
     if (d.state == DatasetState::Edit) {
@@ -713,7 +724,7 @@ bool Cursor::RowLocked() {
     return !d.lock.CouldLock(detail::RowByte(rowid), 1, true);
 }
 
-int Cursor::FieldCount() const { return static_cast<int>(impl_->fields.size()); }
+int Cursor::FieldCount() const { return static_cast<int>(std::min(impl_->fields.size(), impl_->FieldCount())); }
 
 Field& Cursor::FieldByIndex(int index) {
     if (index < 0 || index >= FieldCount())
@@ -723,7 +734,7 @@ Field& Cursor::FieldByIndex(int index) {
 
 Field* Cursor::FindField(const std::string& name) {
     const std::string key = Lower(name);
-    for (size_t i = 0; i < impl_->fields.size(); ++i)
+    for (size_t i = 0; i < static_cast<size_t>(FieldCount()); ++i)
         if (Lower(impl_->meta.def.fields[i].name) == key) return impl_->fields[i].get();
     return nullptr;
 }

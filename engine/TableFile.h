@@ -13,6 +13,8 @@
 //   byte 0                      open byte: shared by each shared open,
 //                               exclusive by an exclusive open (and by
 //                               restructure and repair)
+//   byte 1 (kTableByte)         exclusive while the table is locked; a new
+//                               row is only posted when it is free
 //   kRowBase + row id           row lock (exclusive), one byte per row
 //   [kRowBase, kRowBase+kRowSpan)  table lock: exclusive over every row byte, so
 //                               it conflicts with any row lock and vice versa
@@ -28,6 +30,7 @@
 namespace qv::engine::detail {
 
 constexpr uint64_t kOpenByte = 0;
+constexpr uint64_t kTableByte = 1;
 constexpr uint64_t kRowBase = 0x10000000;
 constexpr uint64_t kRowSpan = 0x40000000;
 inline uint64_t RowByte(int64_t rowid) {

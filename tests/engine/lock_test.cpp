@@ -102,6 +102,11 @@ TEST_F(LockTest, TableLockExcludesRowLocksBothWays) {
     ExpectError([&] { b.LockTable(); }, ErrorCode::TableLocked, tableMsg);
     ExpectError([&] { b.Edit(); }, ErrorCode::RowLocked, rowMsg);
     ExpectError([&] { b.EmptyTable(); }, ErrorCode::TableLocked, tableMsg);
+    // Nor can it add rows; the holder can.
+    ExpectError([&] { AppendJob(b, "refused"); }, ErrorCode::TableLocked, tableMsg);
+    EXPECT_EQ(b.state(), DatasetState::Insert);
+    b.Cancel();
+    AppendJob(a, "by the holder");
     // The holder edits and posts freely, on any row.
     a.Last();
     a.Edit();
