@@ -10,6 +10,12 @@
 #include "engine/Table.h"
 #include "tests/engine/EngineTestSupport.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace qv::engine::test {
 namespace {
 
@@ -294,6 +300,33 @@ TEST_F(FileTest, RepairOfAGoodTableKeepsEveryRow) {
     c.Open();
     EXPECT_EQ(c.RecordCount(), 25);
     EXPECT_EQ(AppendJob(c, "next"), 26);
+}
+
+TEST_F(FileTest, TablesInADirectoryWithAnUmlautInItsName) {
+    // Paths are in the program's code page; the database, its journal and the
+    // lock file must all land in the same directory.
+    const std::string sub = dir.path() + "/M\xfcller";
+#ifdef _WIN32
+    ASSERT_TRUE(CreateDirectoryA(sub.c_str(), nullptr));
+#else
+    ASSERT_EQ(mkdir(sub.c_str(), 0777), 0);
+#endif
+    const std::string path = sub + "/Timer.DAT";
+    ASSERT_TRUE(CreateTable(path, JobTableDef()));
+    EXPECT_TRUE(TableExists(path));
+    {
+        Cursor c(ses, path);
+        c.Open();
+        AppendJob(c, "x");
+        c.Edit();
+        EXPECT_TRUE(TableExists(path + ".lck"));
+        c.Cancel();
+    }
+    EXPECT_EQ(RepairTable(path, JobTableDef()), 1);
+    RestructureTable(path, JobTableDef());
+    Cursor c(ses, path);
+    c.Open();
+    EXPECT_EQ(c.RecordCount(), 1);
 }
 
 }  // namespace
