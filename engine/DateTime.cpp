@@ -157,14 +157,14 @@ bool ParseClock(const std::string& text, size_t pos, int& h, int& m, int& s, int
 }  // namespace
 
 std::optional<TimeOfDay> ParseTime(const std::string& text) {
-    int h, m, s, ms;
+    int h = 0, m = 0, s = 0, ms = 0;
     if (!ParseClock(text, 0, h, m, s, ms)) return std::nullopt;
     return MakeTime(h, m, s, ms);
 }
 
 std::optional<DateTime> ParseDateTime(const std::string& text) {
     size_t pos = 0;
-    int y, mo, d, h, m, s, ms;
+    int y = 0, mo = 0, d = 0, h = 0, m = 0, s = 0, ms = 0;
     if (!Digits(text, pos, 4, y) || !Expect(text, pos, '-') || !Digits(text, pos, 2, mo) ||
         !Expect(text, pos, '-') || !Digits(text, pos, 2, d) || !Expect(text, pos, ' '))
         return std::nullopt;
