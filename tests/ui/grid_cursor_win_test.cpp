@@ -120,6 +120,16 @@ TEST_F(GridOnTable, RowsTypedIntoTheGridArePostedToTheTable) {
     EXPECT_EQ(Stored("Uhrzeit"), std::vector<std::string>{"08:00:00.000"});
 }
 
+TEST_F(GridOnTable, TypingIntoAnEmptyGridStartsTheFirstRow) {
+    Type("Sa");
+    EXPECT_EQ(cursor.state(), DatasetState::Insert);
+    ASSERT_TRUE(grid.EditorVisible());
+    EXPECT_EQ(grid.EditorText(), "Sa");
+    Key(VK_TAB);
+    EXPECT_EQ(cursor.FieldByName("Wochentag").AsString(), "Sa");
+    EXPECT_EQ(cursor.RecordCount(), 1);
+}
+
 TEST_F(GridOnTable, CheckBoxesAndTheFileButtonWriteThroughTheFields) {
     AppendJob(cursor, "c:\\a.exe", "Mo");
     AppendJob(cursor, "c:\\b.exe", "Di");

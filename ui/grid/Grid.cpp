@@ -530,6 +530,7 @@ void Grid::OpenPopup() {
     ShowWindow(control, SW_SHOW);
     SetWindowSubclass(control, PopupControlProc, kPopupControlSubclass, reinterpret_cast<DWORD_PTR>(this));
     popupColumn_ = col;
+    popupDataRow_ = source_->CurrentRow();
     popup_->Open();
     SetWindowPos(popup_->hwnd(), HWND_TOP, x, y, pw, ph, SWP_SHOWWINDOW);
     SetActiveWindow(popup_->hwnd());
@@ -560,7 +561,8 @@ void Grid::FinishPopup() {
     std::string before = text;
     bool accept = false;
     if (CloseUp) CloseUp(col, text, accept);
-    if (accept && text != before) {
+    // The text belongs to the row the popup was opened on.
+    if (accept && text != before && source_->CurrentRow() == popupDataRow_) {
         try {
             source_->SetValue(field, text);
         } catch (const std::exception& e) {
@@ -984,14 +986,18 @@ LRESULT Grid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             unsigned char ch = static_cast<unsigned char>(wp);
             if (ch >= 32 && col >= 0 && HasTextEditor(col) && model_.column(col).kind != ColumnKind::PickList &&
                 model_.RowCount() > 0) {
-                // Typing into a cell starts its editor with what was typed.
+                // Typing into a cell starts its editor with what was typed;
+                // into an open editor it goes on where the text is.
+                bool open = EditorVisible() && editorColumn_ == col;
                 ShowEditor();
                 if (activeEditor_ == edit_) {
-                    SetWindowTextA(edit_, "");
+                    if (!open) SetWindowTextA(edit_, "");
+                    SetFocus(edit_);
                     SendMessageA(edit_, WM_CHAR, wp, lp);
                 }
             } else if (ch >= 32 && model_.RowCount() == 0 && source_) {
-                AppendRow();
+                // Typing into an empty grid starts its first row.
+                if (AppendRow() && HasTextEditor(model_.focusColumn())) SendMessageA(hwnd(), WM_CHAR, wp, lp);
             }
             return 0;
         }

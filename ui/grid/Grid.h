@@ -148,6 +148,7 @@ private:
     // Popup.
     std::unique_ptr<class PopupWindow> popup_;
     int popupColumn_ = -1;
+    int popupDataRow_ = -1;
     HWND popupControlParent_ = nullptr;
     RECT popupControlRect_{};
 
