@@ -357,6 +357,32 @@ TEST_F(GridWin, PopupOpensBelowTheCellAndItsCloseUpDecides) {
     EXPECT_EQ(source->Value("Day"), "Monatlich");
 }
 
+TEST_F(GridWin, PopupGoesAboveTheCellWhenTheScreenHasNoRoomBelow) {
+    HWND list = CreateWindowExA(0, "LISTBOX", "", WS_CHILD, 0, 0, 120, 200, host, nullptr,
+                                GetModuleHandleA(nullptr), nullptr);
+    grid.SetPopupControl(kDay, list);
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoA(MonitorFromWindow(host, MONITOR_DEFAULTTOPRIMARY), &mi);
+    // The host's last rows end a little above the bottom of the work area.
+    RECT cell = grid.CellRect(2, kDay);
+    MapWindowPoints(grid.hwnd(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    RECT hr;
+    GetWindowRect(host, &hr);
+    SetWindowPos(host, nullptr, hr.left, hr.top + (mi.rcWork.bottom - 40 - cell.bottom), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    Rect b = grid.model().ButtonRect(2, kDay, 0);
+    Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    ASSERT_TRUE(grid.PopupOpen());
+    RECT pr;
+    GetWindowRect(grid.PopupWindow(), &pr);
+    cell = grid.CellRect(2, kDay);
+    MapWindowPoints(grid.hwnd(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    EXPECT_EQ(pr.bottom, cell.top);
+    EXPECT_GT(pr.bottom - pr.top, 200);
+    grid.ClosePopup();
+}
+
 TEST_F(GridWin, ColumnWithoutTextCursorOpensItsPopupOnAClick) {
     HWND panel = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 180, 200, host, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
