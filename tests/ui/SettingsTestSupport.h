@@ -1,0 +1,56 @@
+// Scratch files for the settings and layout tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <string>
+
+namespace qv::test {
+
+// A fresh directory, removed again at the end of the test. dir() ends in the
+// platform's separator, like the executable's directory the program passes.
+class SettingsDir {
+public:
+    SettingsDir() {
+        std::random_device rd;
+        path_ = std::filesystem::temp_directory_path() /
+                ("qv_settings_" + std::to_string(rd()) + "_" + std::to_string(rd()));
+        std::filesystem::create_directories(path_);
+    }
+    ~SettingsDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    SettingsDir(const SettingsDir&) = delete;
+    SettingsDir& operator=(const SettingsDir&) = delete;
+    std::string dir() const { return path_.string() + static_cast<char>(std::filesystem::path::preferred_separator); }
+    std::string File(const std::string& name) const { return dir() + name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string ReadBytes(const std::string& path) {
+    std::string data;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
+        std::fclose(f);
+    }
+    return data;
+}
+
+inline void WriteBytes(const std::string& path, const std::string& data) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(data.data(), 1, data.size(), f);
+    std::fclose(f);
+}
+
+}  // namespace qv::test

@@ -1,0 +1,118 @@
+// The settings file Quarvelin.ini beside the executable: the four options of
+// section "App", read once at start-up and written by the change handlers of
+// their controls, each write a separate open, write and close of the file.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace qv {
+
+constexpr const char* kSettingsFileName = "Quarvelin.ini";
+constexpr const char* kSettingsSection = "App";
+// Text values are read up to this many characters.
+constexpr std::size_t kSettingsTextMax = 2047;
+
+// The settings file's full path: the executable's directory (with its trailing
+// separator) followed by the file name. Never the current directory.
+std::string SettingsFilePath(const std::string& exeDir);
+
+// One INI file, named by its full path. Section and key names match without
+// regard to letter case.
+class ProfileStore {
+public:
+    virtual ~ProfileStore() = default;
+    // The key's value; def when the file, the section or the key is missing.
+    // A key with an empty value reads as the empty text, not as def.
+    virtual std::string Read(const std::string& section, const std::string& key,
+                             const std::string& def) const = 0;
+    // Writes key=value into section; false when the system refuses the write,
+    // in which case the file keeps its old content.
+    virtual bool Write(const std::string& section, const std::string& key,
+                       const std::string& value) = 0;
+    virtual const std::string& path() const = 0;
+};
+
+// The INI format in portable code: lines end in CR LF; writing one key changes
+// only that key's line (other lines keep their bytes); a new key goes after
+// the last line of its section, a new section at the end of the file, and a
+// missing file is created.
+class IniFileProfile final : public ProfileStore {
+public:
+    explicit IniFileProfile(std::string path) : path_(std::move(path)) {}
+    std::string Read(const std::string& section, const std::string& key,
+                     const std::string& def) const override;
+    bool Write(const std::string& section, const std::string& key,
+               const std::string& value) override;
+    const std::string& path() const override { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A whole number as the INI readers take it: optional sign, then decimal
+// digits, or hexadecimal digits after "0x", "0X" or "$". The whole text must
+// be the number (no blanks, no trailing characters) and fit in 32 bits
+// (hexadecimal up to FFFFFFFF, read as its two's complement); otherwise it is
+// no number.
+bool ParseProfileInt(const std::string& text, long long* value);
+// A boolean setting: any number but zero is true, zero false; anything that is
+// no number (the empty text included) gives def.
+bool ParseProfileBool(const std::string& text, bool def);
+
+// A write the system refused. The text names the file; the main window shows
+// it in its general error box.
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const std::string& path);
+};
+
+struct SettingsValues {
+    bool minimized = false;
+    bool aktiviert = false;
+    bool mail = true;
+    std::string mailadresse;
+};
+
+// The check boxes and the mail field of the main window as start-up fills
+// them. Setters only show the value; they do not write anything.
+class SettingsControls {
+public:
+    virtual ~SettingsControls() = default;
+    virtual void SetMinimized(bool checked) = 0;   // chkminimized
+    virtual void SetAktiviert(bool checked) = 0;   // chkAktiviert
+    virtual void SetMail(bool checked) = 0;        // chkMail
+    virtual void SetMailAddress(const std::string& text) = 0;  // edMail
+};
+
+class Settings {
+public:
+    explicit Settings(ProfileStore& store) : store_(store) {}
+
+    // The four keys of "App" with their defaults. Nothing is written.
+    SettingsValues ReadAll() const;
+
+    // The change handlers: each writes its one key. A refused write raises
+    // SettingsWriteError; the control keeps its new state.
+    void chkminimizedClick(bool checked);
+    void chkAktiviertClick(bool checked);
+    void chkMailClick(bool checked);
+    void edMailChange(const std::string& text);
+
+    // Start-up: reads "minimized", "aktiviert", "mail" and "mailadresse" in
+    // this order into controls that start cleared and empty. A value that
+    // differs from that cleared state is a change and is written back through
+    // its handler, so a first start leaves exactly [App] mail=1.
+    //
+    // A refused write-back does not stop the reading: every control still
+    // gets its value, and the text of the first refused write is returned
+    // (empty when all writes succeeded) for the window to show.
+    std::string ReadIntoControls(SettingsControls& controls);
+
+private:
+    void WriteKey(const char* key, const std::string& value);
+    ProfileStore& store_;
+};
+
+}  // namespace qv
