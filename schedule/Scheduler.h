@@ -1,0 +1,112 @@
+// The scheduler tick and the two buttons that act on the scheduler, free of
+// any window: the main window supplies the ports (its timer, the "&Aktiv"
+// button, the tray icon, the error picture, the mail controls, the message
+// pump and its general error box) and the actions (program start, countdown,
+// shutdown, failure mail).
+#pragma once
+
+#include <string>
+
+#include "engine/DateTime.h"
+#include "engine/Table.h"
+
+namespace qv {
+
+class JobData;
+
+// Captions of btnAktiv. The scheduler is on exactly while the caption is kAktivOn.
+inline constexpr char kAktivOn[] = "&Aktiv";
+inline constexpr char kAktivOff[] = "In&aktiv";
+
+// Tray icon indexes of ImageList1.
+inline constexpr int kTrayIconIdle = 0;
+inline constexpr int kTrayIconBlink = 1;
+inline constexpr int kTrayIconError = 2;
+
+// What a due job does. The window passes the real actions; tests record.
+class SchedulerActions {
+public:
+    virtual ~SchedulerActions() = default;
+    // Opens the file of the scheduler cursor's current row; the result text.
+    virtual std::string RunJobAction(engine::Cursor& job) = 0;
+    // Shows the ten-second countdown; true when it ran out, false when cancelled.
+    virtual bool ConfirmShutdownCountdown() = 0;
+    virtual std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) = 0;
+    virtual std::string SendErrorMail(const std::string& Subject, const std::string& Body,
+                                      const std::string& SenderName, const std::string& SenderAddress,
+                                      const std::string& RecipientName,
+                                      const std::string& RecipientAddress,
+                                      const std::string& AttachmentPath,
+                                      const std::string& AttachmentName) = 0;
+};
+
+// The parts of the main window the scheduler reads and changes.
+class SchedulerUi {
+public:
+    virtual ~SchedulerUi() = default;
+    virtual bool TimerEnabled() const = 0;
+    virtual void SetTimerEnabled(bool enabled) = 0;
+    virtual std::string AktivCaption() const = 0;
+    virtual void SetAktivCaption(const std::string& caption) = 0;
+    virtual bool AktivFlat() const = 0;
+    virtual void SetAktivFlat(bool flat) = 0;
+    virtual void SetAktivDown(bool down) = 0;
+    virtual void SetTrayIcon(int index) = 0;
+    // The error indicator flag (cleared by the user through the window).
+    virtual bool ErrorIndicator() const = 0;
+    // Sets the flag and shows the error picture in Image1.
+    virtual void LightErrorIndicator() = 0;
+    virtual std::string MailAddress() const = 0;  // edMail
+    virtual bool MailFirstErrorOnly() const = 0;  // chkMail
+    // Lets pending window messages be handled; then pauses ms milliseconds.
+    virtual void ProcessMessages() = 0;
+    virtual void Pause(int ms) = 0;
+    // The application's general error box. Must not throw.
+    virtual void ShowError(const std::string& text) = 0;
+};
+
+class Scheduler {
+public:
+    // data: the job data with its cursors opened by start-up. computerName:
+    // the name read at start-up, sender of the failure mail.
+    Scheduler(JobData& data, const Clock& clock, SchedulerActions& actions, SchedulerUi& ui,
+              std::string computerName);
+    Scheduler(const Scheduler&) = delete;
+    Scheduler& operator=(const Scheduler&) = delete;
+
+    void SetComputerName(std::string name) { computerName_ = std::move(name); }
+
+    // The tick (TimerTimer). Never throws: an error inside it is shown in the
+    // general error box, an edit it left open on the scheduler cursor is
+    // cancelled, and the timer is switched on again while the scheduler is on.
+    void TimerTimer() noexcept;
+
+    // Switches the scheduler off or on.
+    void btnAktivClick();
+
+    // "Startzeit &berechnen": the next start of the editor cursor's current job
+    // from now. Does nothing when there is no job. Engine errors propagate
+    // (the window shows them); the table lock is released in every case.
+    void Button1Click();
+
+    bool IsOn() const;
+    bool InTick() const { return inTick_; }
+
+private:
+    void Scan();
+    void RunDueRow(DateTime now);
+    std::string RunAction(const std::string& pfad);
+    void HandleFailure(const std::string& pfad, const std::string& result);
+    void Rearm();
+    void Blink();
+    void Recover(const std::string& error) noexcept;
+
+    JobData& data_;
+    const Clock& clock_;
+    SchedulerActions& actions_;
+    SchedulerUi& ui_;
+    std::string computerName_;
+    bool inTick_ = false;
+};
+
+}  // namespace qv

@@ -1,0 +1,93 @@
+// Fake window and fake actions for running whole scheduler ticks in tests and
+// the benchmark: they record what the tick did and answer as told.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "schedule/Scheduler.h"
+
+namespace qv::test {
+
+struct FakeSchedulerUi : SchedulerUi {
+    bool timer = true;
+    std::string caption = kAktivOn;
+    bool flat = false;
+    bool down = true;
+    bool indicator = false;
+    int pictureShown = 0;
+    std::string address = "admin@example.org";
+    bool firstErrorOnly = true;
+    std::vector<bool> timerCalls;
+    std::vector<int> trayIcons;
+    std::vector<std::string> errors;
+    std::vector<bool> timerAtError;
+    int processCalls = 0;
+    int pausedMs = 0;
+    std::function<void()> onProcess;
+
+    bool TimerEnabled() const override { return timer; }
+    void SetTimerEnabled(bool on) override {
+        timer = on;
+        timerCalls.push_back(on);
+    }
+    std::string AktivCaption() const override { return caption; }
+    void SetAktivCaption(const std::string& c) override { caption = c; }
+    bool AktivFlat() const override { return flat; }
+    void SetAktivFlat(bool f) override { flat = f; }
+    void SetAktivDown(bool d) override { down = d; }
+    void SetTrayIcon(int index) override { trayIcons.push_back(index); }
+    bool ErrorIndicator() const override { return indicator; }
+    void LightErrorIndicator() override {
+        indicator = true;
+        ++pictureShown;
+    }
+    std::string MailAddress() const override { return address; }
+    bool MailFirstErrorOnly() const override { return firstErrorOnly; }
+    void ProcessMessages() override {
+        ++processCalls;
+        if (onProcess) onProcess();
+    }
+    void Pause(int ms) override { pausedMs += ms; }
+    void ShowError(const std::string& text) override {
+        errors.push_back(text);
+        timerAtError.push_back(timer);
+    }
+};
+
+struct ShutdownCall {
+    bool Reboot, Force, PowerOff;
+};
+
+struct FakeSchedulerActions : SchedulerActions {
+    std::vector<std::string> runs;  // Pfad of every program start
+    std::function<std::string(engine::Cursor&)> onRun;  // "OK" when not set
+    bool countdownRunsOut = true;
+    int countdowns = 0;
+    std::vector<ShutdownCall> shutdowns;
+    std::string shutdownResult = "OK";
+    std::vector<std::array<std::string, 8>> mails;
+
+    std::string RunJobAction(engine::Cursor& job) override {
+        runs.push_back(job.FieldByName("Pfad").AsString());
+        return onRun ? onRun(job) : "OK";
+    }
+    bool ConfirmShutdownCountdown() override {
+        ++countdowns;
+        return countdownRunsOut;
+    }
+    std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) override {
+        shutdowns.push_back({Reboot, Force, PowerOff});
+        return shutdownResult;
+    }
+    std::string SendErrorMail(const std::string& a, const std::string& b, const std::string& c,
+                              const std::string& d, const std::string& e, const std::string& f,
+                              const std::string& g, const std::string& h) override {
+        mails.push_back({a, b, c, d, e, f, g, h});
+        return "Fehler beim Senden";  // dropped by the tick
+    }
+};
+
+}  // namespace qv::test
