@@ -51,31 +51,62 @@ struct FakeControls : SettingsControls {
     void SetMailAddress(const std::string& t) override { shown.mailadresse = t; calls.push_back("mailadresse"); }
 };
 
-// Makes the file refuse writes. Returns the path the settings should use: the
-// file itself when the read-only mark holds, otherwise (running as root, which
-// ignores file permissions) a path below a plain file, which no one can create.
-std::string MakeUnwritable(const std::string& file, bool* contentCheckable) {
+// Makes the settings file refuse writes for as long as it lives. target() is
+// the path the settings should use: the file itself when the refusal holds
+// (read-only mark; on Windows, when running as root makes that mark
+// ineffective, the file held open without sharing), otherwise a path below a
+// plain file, which no one can create (root on Linux ignores permissions).
+class WriteBlocker {
+public:
+    explicit WriteBlocker(const std::string& file) : file_(file), target_(file) {
 #ifdef _WIN32
-    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (Writable()) {
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            held_ = CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            how_ = "held open without sharing";
+        } else {
+            how_ = "read-only attribute";
+        }
 #else
-    chmod(file.c_str(), 0444);
+        chmod(file.c_str(), 0444);
+        how_ = "read-only mode";
 #endif
-    if (std::FILE* probe = std::fopen(file.c_str(), "r+b")) {
-        std::fclose(probe);
-        *contentCheckable = false;
-        return file + "/Quarvelin.ini";
+        if (Writable()) {
+            target_ = file + "/Quarvelin.ini";
+            sameFile_ = false;
+            how_ = "path below a plain file";
+        }
     }
-    *contentCheckable = true;
-    return file;
-}
-
-void MakeWritable(const std::string& file) {
+    ~WriteBlocker() {
 #ifdef _WIN32
-    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+        SetFileAttributesA(file_.c_str(), FILE_ATTRIBUTE_NORMAL);
 #else
-    chmod(file.c_str(), 0644);
+        chmod(file_.c_str(), 0644);
 #endif
-}
+    }
+    WriteBlocker(const WriteBlocker&) = delete;
+    WriteBlocker& operator=(const WriteBlocker&) = delete;
+
+    const std::string& target() const { return target_; }
+    bool sameFile() const { return sameFile_; }
+    const char* how() const { return how_; }
+
+private:
+    bool Writable() const {
+        std::FILE* probe = std::fopen(file_.c_str(), "r+b");
+        if (probe) std::fclose(probe);
+        return probe != nullptr;
+    }
+    std::string file_;
+    std::string target_;
+    bool sameFile_ = true;
+    const char* how_ = "";
+#ifdef _WIN32
+    HANDLE held_ = INVALID_HANDLE_VALUE;
+#endif
+};
 
 template <typename Kind>
 class SettingsStoreTest : public ::testing::Test {
@@ -180,28 +211,31 @@ TYPED_TEST(SettingsStoreTest, TextIsReadUpTo2047Characters) {
 TYPED_TEST(SettingsStoreTest, RefusedWriteRaisesTheErrorAndKeepsTheFile) {
     const std::string before = "[App]\r\nmail=1\r\n";
     WriteBytes(this->path, before);
-    bool contentCheckable = false;
-    const std::string target = MakeUnwritable(this->path, &contentCheckable);
-    auto store = TypeParam::Make(target);
-    Settings settings(*store);
-    try {
-        settings.chkMailClick(false);
-        ADD_FAILURE() << "the write was not refused";
-    } catch (const SettingsWriteError& e) {
-        EXPECT_EQ(std::string(e.what()), "nach " + target + " kann nicht geschrieben werden");
-    }
-    if (contentCheckable) {
-        EXPECT_EQ(ReadBytes(this->path), before);
-    } else {
-        std::printf("  (permissions ignored here: refused through a path below a file)\n");
-    }
+    bool sameFile = false;
+    {
+        WriteBlocker blocker(this->path);
+        std::printf("  (write refused by: %s)\n", blocker.how());
+        sameFile = blocker.sameFile();
+        const std::string& target = blocker.target();
+        auto store = TypeParam::Make(target);
+        Settings settings(*store);
+        try {
+            settings.chkMailClick(false);
+            ADD_FAILURE() << "the write was not refused";
+        } catch (const SettingsWriteError& e) {
+            EXPECT_EQ(std::string(e.what()), "nach " + target + " kann nicht geschrieben werden");
+        }
 
-    // Start-up carries on with every value and reports the first refusal.
-    FakeControls controls;
-    const std::string refused = settings.ReadIntoControls(controls);
-    EXPECT_EQ(refused, "nach " + target + " kann nicht geschrieben werden");
-    EXPECT_EQ(controls.calls.size(), 4u);
-    MakeWritable(this->path);
+        // Start-up carries on with every value and reports the first refusal.
+        FakeControls controls;
+        const std::string refused = settings.ReadIntoControls(controls);
+        EXPECT_EQ(refused, "nach " + target + " kann nicht geschrieben werden");
+        EXPECT_EQ(controls.calls.size(), 4u);
+        EXPECT_TRUE(controls.shown.mail);
+    }
+    if (sameFile) {
+        EXPECT_EQ(ReadBytes(this->path), before);
+    }
 }
 
 // The portable writer keeps every other line byte for byte.
