@@ -1,33 +1,89 @@
-// Program entry.
+// Program entry: builds the main window, runs its creation handler, shows it
+// as the process was asked to, and runs the message loop.
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <string>
+
+#include "app/Autostart.h"
+#include "ui/FrmVistorel.h"
+#include "ui/hh_funcs.h"
+#include "ui/win/MessageBox.h"
+#include "ui/win/Window.h"
 
 namespace {
 
-LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
+std::string ExePath() {
+    char path[MAX_PATH * 2] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, n);
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+int StartShowCommand(int fromWinMain) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    GetStartupInfoA(&si);
+    return (si.dwFlags & STARTF_USESHOWWINDOW) ? si.wShowWindow : fromWinMain;
+}
+
+int Run(int showCommand) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES |
+                                             ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+    qv::win::SetAppTitle("Quarvelin");
+
+    const std::string exePath = ExePath();
+    const qv::SystemClock clock;
+    qv::ui::VistorelEnv env;
+    env.exePath = exePath;
+    env.exeDir = DirectoryOf(exePath);
+    env.clock = &clock;
+    env.dpi = qv::win::ScreenDpi();
+    env.messageBox = qv::win::SystemMessageBox;
+    // Every error box goes through the same message box seam.
+    qv::win::SetErrorSink([](HWND owner, const std::string& text) {
+        qv::win::MessageBoxRequest r;
+        r.text = qv::win::ErrorBoxText(text);
+        r.caption = qv::win::AppTitle();
+        r.type = MB_OK | MB_ICONERROR;
+        qv::win::SystemMessageBox(owner, r);
+    });
+    // The help viewer is looked up once, before the main window is built.
+    const qv::help::HtmlHelpViewer viewer;
+    env.helpViewer = &viewer;
+    env.readAutostart = [] { return qv::app::ReadAutostartEntry(qv::app::kAutostartValueName); };
+    env.writeAutostart = [](const std::string& path, bool write) {
+        qv::app::SetAutostartEntry(path, qv::app::kAutostartValueName, write);
+    };
+
+    qv::ui::TfrmVistorel frmVistorel(std::move(env));
+    frmVistorel.FormCreate();
+    frmVistorel.ShowAtStart(showCommand);
+
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        if (frmVistorel.PreTranslate(&msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return 0;
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = WndProc;
-    wc.hInstance = instance;
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "TfrmVistorel";
-    RegisterClassA(&wc);
-    HWND hwnd = CreateWindowA("TfrmVistorel", "Quarvelin 1.03", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 731, 479, nullptr, nullptr, instance, nullptr);
-    ShowWindow(hwnd, show);
-    MSG m;
-    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
-        TranslateMessage(&m);
-        DispatchMessageA(&m);
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int show) {
+    try {
+        return Run(StartShowCommand(show));
+    } catch (const std::exception& e) {
+        qv::win::ShowGeneralError(nullptr, e.what());
+    } catch (...) {
+        qv::win::ShowGeneralError(nullptr, "Unbekannter Fehler");
     }
-    return 0;
+    return 1;
 }

@@ -1,0 +1,32 @@
+// The autostart entry: a string value under the machine-wide Run key that
+// names the executable. A value that is present and not empty means the
+// program starts with Windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace qv::app {
+
+constexpr const char* kAutostartValueName = "QuarVelin";
+
+struct AutostartLocation {
+    HKEY root = HKEY_LOCAL_MACHINE;
+    std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+};
+
+// Reads the value without creating the key; a key that cannot be opened and a
+// missing value read as empty. A value that is not a string fails with
+// "Ungültiger Datentyp für '<name>'".
+std::string ReadAutostartEntry(const std::string& valueName,
+                               const AutostartLocation& where = {});
+
+// Writes the executable path (write) or deletes the value (a missing value is
+// no error); creates the key when missing. A key that cannot be opened changes
+// nothing and says nothing; a value that cannot be set fails with
+// "Konnte Daten für '<name>' nicht setzen".
+void SetAutostartEntry(const std::string& exePath, const std::string& valueName, bool write,
+                       const AutostartLocation& where = {});
+
+}  // namespace qv::app

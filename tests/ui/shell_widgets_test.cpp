@@ -1,0 +1,199 @@
+// The shell's widgets under Wine without a notification area (null driver).
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/hh.h"
+#include "ui/hh_funcs.h"
+#include "ui/win/MessageBox.h"
+#include "ui/win/Navigator.h"
+#include "ui/win/TrayIcon.h"
+
+namespace qv {
+namespace {
+
+using win::TrayIcon;
+
+HICON StockIcon() { return LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION)); }
+
+TEST(TrayIcon, TipsUpTo63CharactersAreTakenLongerOnesRefused) {
+    TrayIcon tray;
+    EXPECT_TRUE(tray.SetTip("Vistorel"));
+    EXPECT_EQ(tray.tip(), "Vistorel");
+    EXPECT_TRUE(tray.SetTip(std::string(63, 't')));
+    EXPECT_EQ(tray.tip(), std::string(63, 't'));
+    EXPECT_FALSE(tray.SetTip(std::string(64, 'u')));
+    EXPECT_EQ(tray.tip(), std::string(63, 't'));
+}
+
+TEST(TrayIcon, CallbackMouseMessagesRaiseTheirEvents) {
+    TrayIcon tray;
+    int doubles = 0, rights = 0;
+    tray.DoubleClick = [&] { ++doubles; };
+    tray.RightClick = [&] { ++rights; };
+    const UINT cb = TrayIcon::kCallbackMessage;
+    EXPECT_EQ(cb, 0x0464u);
+    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONDBLCLK,
+                       WM_RBUTTONUP, WM_LBUTTONDBLCLK})
+        SendMessageA(tray.hwnd(), cb, 1, mouse);
+    EXPECT_EQ(doubles, 2);
+    EXPECT_EQ(rights, 1);
+}
+
+TEST(TrayIcon, AgreesToASessionEndAndSurvivesItsOutcome) {
+    TrayIcon tray;
+    tray.SetIcons({StockIcon()});
+    tray.Show();
+    EXPECT_EQ(SendMessageA(tray.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageA(tray.hwnd(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(tray.visible());
+    // Removing the icon again is no error.
+    tray.Hide();
+    EXPECT_FALSE(tray.visible());
+}
+
+// Without a notification area (as here) the icon cannot be shown; minimizing
+// must then leave the window on the taskbar so it can be restored.
+TEST(TrayIcon, WithoutANotificationAreaMinimizingKeepsTheWindow) {
+    TrayIcon tray;
+    tray.SetIcons({StockIcon()});
+    const bool shown = tray.Show();
+    HWND app = CreateWindowExA(0, "STATIC", "app", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+    ShowWindow(app, SW_SHOWNORMAL);
+    int minimized = 0;
+    tray.Minimized = [&] { ++minimized; };
+    tray.MinimizeToTray(app);
+    EXPECT_EQ(minimized, 1);
+    EXPECT_EQ(IsWindowVisible(app) != FALSE, !shown);
+    TrayIcon::RestoreApp(app);
+    EXPECT_TRUE(IsWindowVisible(app));
+    EXPECT_FALSE(IsIconic(app));
+    DestroyWindow(app);
+}
+
+TEST(Navigator, ButtonsReportTheirKindInBarOrder) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 100, nullptr,
+                                  nullptr, GetModuleHandleA(nullptr), nullptr);
+    win::Navigator nav;
+    nav.Create(parent, 7,
+               {{win::NavButton::First, "Erster Datensatz"},
+                {win::NavButton::Delete, "Datensatz l\xf6schen"},
+                {win::NavButton::Refresh, "Daten aktualisieren"}});
+    nav.SetBounds(0, 0, 300, 25);
+    std::vector<win::NavButton> clicks;
+    nav.Click = [&](win::NavButton b) { clicks.push_back(b); };
+    for (int i : {2, 0, 1}) {
+        HWND b = GetDlgItem(nav.hwnd(), win::Navigator::kFirstButtonId + i);
+        ASSERT_NE(b, nullptr);
+        SendMessageA(b, BM_CLICK, 0, 0);
+    }
+    EXPECT_EQ(clicks, (std::vector<win::NavButton>{win::NavButton::Refresh, win::NavButton::First,
+                                                    win::NavButton::Delete}));
+    // The buttons share the bar's width.
+    RECT r{};
+    GetWindowRect(nav.ButtonWindow(win::NavButton::Refresh), &r);
+    EXPECT_EQ(r.right - r.left, 100);
+    EXPECT_EQ(nav.ButtonWindow(win::NavButton::Post), nullptr);
+    DestroyWindow(parent);
+}
+
+// The box opens inside MessageBoxA's own loop; a timer there reads it and
+// presses the cancel button.
+struct BoxSeen {
+    std::string caption, cancelText, okText;
+};
+BoxSeen gSeen;
+
+void CALLBACK InspectBox(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = GetForegroundWindow();
+    HWND candidate = FindWindowA("#32770", nullptr);
+    if (candidate) box = candidate;
+    char text[128] = {};
+    GetWindowTextA(box, text, sizeof text);
+    gSeen.caption = text;
+    GetDlgItemTextA(box, IDCANCEL, text, sizeof text);
+    gSeen.cancelText = text;
+    GetDlgItemTextA(box, IDOK, text, sizeof text);
+    gSeen.okText = text;
+    KillTimer(nullptr, id);
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+}
+
+TEST(SystemMessageBox, PutsInTheRequestedButtonTexts) {
+    win::MessageBoxRequest r;
+    r.text = "Datensatz l\xf6schen?";
+    r.caption = "Best\xe4tigung";
+    r.type = MB_OKCANCEL | MB_ICONQUESTION;
+    r.cancelText = "Abbrechen";
+    gSeen = {};
+    SetTimer(nullptr, 0, 200, InspectBox);
+    EXPECT_EQ(win::SystemMessageBox(nullptr, r), IDCANCEL);
+    EXPECT_EQ(gSeen.caption, "Best\xe4tigung");
+    EXPECT_EQ(gSeen.cancelText, "Abbrechen");
+    EXPECT_EQ(gSeen.okText, "OK");
+}
+
+struct Recorded {
+    std::vector<win::MessageBoxRequest> boxes;
+    win::MessageBoxFn Fn() {
+        return [this](HWND, const win::MessageBoxRequest& r) {
+            boxes.push_back(r);
+            return IDOK;
+        };
+    }
+};
+
+TEST(HelpBinding, WithoutAViewerEveryContextRequestWarns) {
+    const help::HtmlHelpViewer none("CLSID\\{00000000-0000-0000-0000-00000000beef}\\InprocServer32");
+    EXPECT_FALSE(none.available());
+    Recorded rec;
+    help::HelpBinding binding(none, "C:\\Quarvelin.chm", rec.Fn());
+    binding.ShowContext(1);
+    EXPECT_TRUE(binding.HelpCommand(HELP_CONTEXT, 1001));
+    EXPECT_TRUE(binding.HelpCommand(HELP_CONTEXTPOPUP, 1));
+    ASSERT_EQ(rec.boxes.size(), 3u);
+    for (const auto& b : rec.boxes) {
+        EXPECT_EQ(b.text, "MS Html Help is not installed on this PC.");
+        EXPECT_EQ(b.caption, "Warnung");
+        EXPECT_EQ(b.type & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));
+        EXPECT_EQ(b.type & MB_TYPEMASK, static_cast<UINT>(MB_OK));
+    }
+    // A popup position is only stored; other commands are not handled.
+    EXPECT_TRUE(binding.HelpCommand(HELP_SETPOPUP_POS, MAKELONG(40, 50)));
+    EXPECT_EQ(binding.popupPosition().x, 40);
+    EXPECT_EQ(binding.popupPosition().y, 50);
+    EXPECT_FALSE(binding.HelpCommand(HELP_FINDER, 0));
+    EXPECT_EQ(rec.boxes.size(), 3u);
+}
+
+TEST(HelpBinding, TheRegisteredViewerIsFoundOnce) {
+    const help::HtmlHelpViewer viewer;
+    // A fresh Wine prefix registers hhctrl.ocx, which carries a version.
+    EXPECT_TRUE(viewer.available()) << viewer.file();
+    EXPECT_NE(viewer.file().find("hhctrl.ocx"), std::string::npos);
+}
+
+TEST(HelpBinding, ContextComesFromTheControlOrItsNearestParent) {
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    HWND top = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                               nullptr, inst, nullptr);
+    HWND panel = CreateWindowExA(0, "STATIC", "", WS_CHILD, 0, 0, 50, 50, top, nullptr, inst, nullptr);
+    HWND plain = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 10, 10, panel, nullptr, inst, nullptr);
+    HWND own = CreateWindowExA(0, "BUTTON", "", WS_CHILD, 0, 0, 10, 10, panel, nullptr, inst, nullptr);
+    EXPECT_EQ(help::HelpBinding::ContextOf(plain), 0u);
+    SetWindowContextHelpId(top, 1);
+    SetWindowContextHelpId(own, 1001);
+    EXPECT_EQ(help::HelpBinding::ContextOf(plain), 1u);
+    EXPECT_EQ(help::HelpBinding::ContextOf(own), 1001u);
+    EXPECT_EQ(help::HelpBinding::ContextOf(top), 1u);
+    DestroyWindow(top);
+}
+
+}  // namespace
+}  // namespace qv
