@@ -46,6 +46,7 @@ int Run(int showCommand) {
     env.clock = &clock;
     env.dpi = qv::win::ScreenDpi();
     env.messageBox = qv::win::SystemMessageBox;
+    env.exitWindows = qv::actions::SystemExitWindows;
     // Every error box goes through the same message box seam.
     qv::win::SetErrorSink([](HWND owner, const std::string& text) {
         qv::win::MessageBoxRequest r;

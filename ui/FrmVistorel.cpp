@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "actions/Countdown.h"
 #include "actions/RunJob.h"
 #include "actions/StartSelectedJob.h"
 #include "ui/ColumnWidths.h"
@@ -94,6 +95,74 @@ protected:
     }
 };
 
+// The window's side of the scheduler: its timer, "&Aktiv" button, tray icon,
+// error picture and mail controls, and the real actions.
+class TfrmVistorel::SchedulerPorts : public SchedulerUi, public SchedulerActions {
+public:
+    explicit SchedulerPorts(TfrmVistorel& w) : w_(w) {}
+
+    bool TimerEnabled() const override { return w_.timerOn_; }
+    void SetTimerEnabled(bool enabled) override { w_.SetTimerEnabled(enabled); }
+    std::string AktivCaption() const override { return w_.AktivCaption(); }
+    void SetAktivCaption(const std::string& caption) override {
+        w_.SetAktiv(caption, w_.aktivDown_, w_.aktivFlat_);
+    }
+    bool AktivFlat() const override { return w_.aktivFlat_; }
+    void SetAktivFlat(bool flat) override { w_.SetAktiv(w_.AktivCaption(), w_.aktivDown_, flat); }
+    void SetAktivDown(bool down) override { w_.SetAktiv(w_.AktivCaption(), down, w_.aktivFlat_); }
+    void SetTrayIcon(int index) override { w_.tray_.SetIconIndex(index); }
+    bool ErrorIndicator() const override { return w_.errorIndicator_; }
+    void LightErrorIndicator() override { w_.LightErrorIndicator(); }
+    std::string MailAddress() const override {
+        char buf[2048] = {};
+        GetWindowTextA(w_.Item(ids::edMail), buf, sizeof buf);
+        return buf;
+    }
+    bool MailFirstErrorOnly() const override { return w_.Checked(ids::chkMail); }
+    void ProcessMessages() override {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(msg.wParam));
+                break;
+            }
+            if (w_.PreTranslate(&msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    void Pause(int ms) override { Sleep(static_cast<DWORD>(ms)); }
+    void ShowError(const std::string& text) override {
+        win::Guarded(w_.hwnd(), [&] { win::ShowGeneralError(w_.hwnd(), text); });
+    }
+
+    std::string RunJobAction(engine::Cursor& job) override {
+        return actions::RunJobAction(w_.hwnd(), job.FieldByName("Pfad").AsString(),
+                                     job.FieldByName("Paramter").AsString(),
+                                     job.FieldByName("WindowState").AsString());
+    }
+    bool ConfirmShutdownCountdown() override {
+        actions::CountdownOptions o;
+        o.disableWhileShown = w_.hwnd();
+        return actions::ConfirmShutdownCountdown(o);
+    }
+    std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) override {
+        return actions::ShutdownSystem(Reboot, Force, PowerOff, w_.env_.exitWindows);
+    }
+    std::string SendErrorMail(const std::string& Subject, const std::string& Body,
+                              const std::string& SenderName, const std::string& SenderAddress,
+                              const std::string& RecipientName, const std::string& RecipientAddress,
+                              const std::string& AttachmentPath,
+                              const std::string& AttachmentName) override {
+        return actions::SendErrorMail(w_.mapi_, w_.hwnd(), Subject, Body, SenderName, SenderAddress,
+                                      RecipientName, RecipientAddress, AttachmentPath,
+                                      AttachmentName);
+    }
+
+private:
+    TfrmVistorel& w_;
+};
+
 TfrmVistorel::TfrmVistorel(VistorelEnv env)
     : env_(std::move(env)),
       profile_(SettingsFilePath(env_.exeDir)),
@@ -106,6 +175,9 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
         return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
     };
     data_ = std::make_unique<JobData>(*env_.clock, env_.exeDir, std::move(hooks));
+    if (!env_.exitWindows) env_.exitWindows = actions::SystemExitWindows;
+    ports_ = std::make_unique<SchedulerPorts>(*this);
+    scheduler_ = std::make_unique<Scheduler>(*data_, *env_.clock, *ports_, *ports_, std::string());
 
     CreateWin(ids::kMainClass, WS_EX_CONTROLPARENT, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
               ids::kMainCaption, CW_USEDEFAULT, CW_USEDEFAULT, 731, 479, nullptr, nullptr);
@@ -280,6 +352,7 @@ void TfrmVistorel::FormCreate() {
         char name[200] = {};  // 12
         DWORD size = sizeof name;
         if (GetComputerNameA(name, &size)) computerName_ = name;
+        scheduler_->SetComputerName(computerName_);
         data_->OpenTables();  // 13 - 16
     } catch (const engine::EngineError& e) {
         win::ShowGeneralError(hwnd(), e.what());
@@ -430,20 +503,9 @@ void TfrmVistorel::Button2Click() {
     frmLog_->ShowAndRaise();
 }
 
-void TfrmVistorel::TimerTimer() {
-    if (tick) tick();
-}
-
-void TfrmVistorel::btnAktivClick() {
-    if (AktivCaption() == "&Aktiv") {
-        SetTimerEnabled(false);
-        SetAktiv("In&aktiv", false, false);
-        tray_.SetIconIndex(kImageSymbol);
-    } else {
-        SetTimerEnabled(true);
-        SetAktiv("&Aktiv", true, aktivFlat_);
-    }
-}
+void TfrmVistorel::TimerTimer() { scheduler_->TimerTimer(); }
+void TfrmVistorel::btnAktivClick() { scheduler_->btnAktivClick(); }
+void TfrmVistorel::Button1Click() { scheduler_->Button1Click(); }
 
 void TfrmVistorel::SetTimerEnabled(bool on) {
     if (on)
@@ -558,6 +620,7 @@ void TfrmVistorel::WMDROPFILES(HDROP drop) {
 void TfrmVistorel::OnCommand(int id, int code) {
     switch (id) {
         case ids::btnStarten: if (code == BN_CLICKED) btnStartenClick(); break;
+        case ids::Button1: if (code == BN_CLICKED) Button1Click(); break;
         case ids::Button2: if (code == BN_CLICKED) Button2Click(); break;
         case ids::btnHelp: if (code == BN_CLICKED) btnHelpClick(); break;
         case ids::btnAktiv: if (code == BN_CLICKED) btnAktivClick(); break;

@@ -13,10 +13,14 @@
 #include <string>
 
 #include "engine/DateTime.h"
+#include "actions/Mail.h"
+#include "actions/Shutdown.h"
 #include "jobs/JobData.h"
+#include "schedule/Scheduler.h"
 #include "ui/CursorList.h"
 #include "ui/FrmLog.h"
 #include "ui/Settings.h"
+#include "ui/SettingsWin32.h"
 #include "ui/hh.h"
 #include "ui/win/Handles.h"
 #include "ui/win/MessageBox.h"
@@ -38,6 +42,8 @@ struct VistorelEnv {
     // The autostart entry (registry): read may throw; write(exePath, write).
     std::function<std::string()> readAutostart;
     std::function<void(const std::string& exePath, bool write)> writeAutostart;
+    // The call that really ends the session (shutdown jobs).
+    actions::ExitWindowsFn exitWindows;
 };
 
 class TfrmVistorel : public win::Window, private SettingsControls {
@@ -74,6 +80,7 @@ public:
     void Button2Click();
     void btnAktivClick();
     void TimerTimer();
+    void Button1Click();
     void WMDROPFILES(HDROP drop);
 
     // State the scheduler shows.
@@ -86,9 +93,6 @@ public:
     void LightErrorIndicator();
     bool errorIndicator() const { return errorIndicator_; }
     win::TrayIcon& Tray() { return tray_; }
-
-    // The scheduler tick, run by the window timer.
-    std::function<void()> tick;
 
     JobData& data() { return *data_; }
     const std::string& computerName() const { return computerName_; }
@@ -103,6 +107,7 @@ protected:
 
 private:
     class Panel;
+    class SchedulerPorts;
     void CreateControls();
     void Layout();
     void ScaleToScreen();
@@ -123,7 +128,10 @@ private:
 
     VistorelEnv env_;
     std::unique_ptr<JobData> data_;
-    IniFileProfile profile_;
+    actions::SimpleMapi mapi_;
+    std::unique_ptr<SchedulerPorts> ports_;
+    std::unique_ptr<Scheduler> scheduler_;
+    Win32Profile profile_;
     Settings settings_;
     win::Font font_;
     win::ImageList ImageList1_;

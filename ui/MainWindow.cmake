@@ -8,6 +8,7 @@ if(WIN32)
   target_link_libraries(qv_help PUBLIC qv_win version advapi32)
 
   add_library(qv_main_window STATIC Images.cpp CursorList.cpp FrmLog.cpp FrmVistorel.cpp)
-  target_link_libraries(qv_main_window PUBLIC qv_shell_rules qv_help qv_jobs qv_actions qv_win
+  target_link_libraries(qv_main_window PUBLIC qv_shell_rules qv_help qv_jobs qv_actions qv_scheduler
+                        qv_settings_win qv_win
                         comctl32 shell32)
 endif()
