@@ -122,6 +122,12 @@ Grid::~Grid() {
             SetParent(it->second, popupControlParent_);
         }
     }
+    // The editors' hooks point at members that go before the base class
+    // destroys the window: unhook them and destroy the window while they live.
+    if (edit_ && IsWindow(edit_)) RemoveWindowSubclass(edit_, EditorProc, kEditorSubclass);
+    if (combo_ && IsWindow(combo_)) RemoveWindowSubclass(combo_, EditorProc, kEditorSubclass);
+    activeEditor_ = nullptr;
+    if (hwnd()) DestroyWindow(hwnd());
 }
 
 HWND Grid::Create(HWND parent, int id, int x, int y, int width, int height) {
