@@ -1,0 +1,66 @@
+// Drives a copy of Quarvelin.exe from a test: starts it in a folder, finds its
+// windows and message boxes, presses their buttons. Every wait is bounded.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace qv::testing {
+
+// A Linux path given at build time as the Windows path Wine maps it to.
+std::string HostPathToWine(const std::string& hostPath);
+
+// A new empty folder under the temporary directory, removed afterwards.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }  // with trailing backslash
+
+private:
+    std::string path_;
+};
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
+
+std::string ReadWholeFile(const std::string& path);
+bool WriteWholeFile(const std::string& path, const std::string& data);
+bool FileExists(const std::string& path);
+
+class Program {
+public:
+    // Starts exe (which must lie in its own folder) with the show command.
+    explicit Program(const std::string& exe, WORD showCommand = SW_SHOWNORMAL);
+    ~Program();  // ends a process still running
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool started() const { return pi_.hProcess != nullptr; }
+    DWORD pid() const { return pi_.dwProcessId; }
+    bool Running() const;
+    bool WaitExit(DWORD timeoutMs) const;
+    DWORD StartMs() const { return startTick_; }
+
+    // A top-level window of the process by class (and caption, when given).
+    HWND FindTop(const char* className, const char* caption = nullptr) const;
+    HWND WaitTop(const char* className, const char* caption, DWORD timeoutMs) const;
+    // A message box of the process whose text contains part.
+    HWND WaitMessageBox(const std::string& part, DWORD timeoutMs) const;
+    static std::string BoxText(HWND box);
+    static std::string Text(HWND w);
+    // A descendant with the control id.
+    static HWND Child(HWND parent, int id);
+    // Presses the button with id in a message box.
+    static void Press(HWND box, int id);
+
+private:
+    PROCESS_INFORMATION pi_{};
+    DWORD startTick_ = 0;
+};
+
+}  // namespace qv::testing
