@@ -1,0 +1,40 @@
+#include "actions/RunJob.h"
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "actions/ActionTables.h"
+
+namespace qv::actions {
+
+namespace {
+
+// A zero-terminated copy in a buffer of at least minSize bytes. The job table's
+// field widths keep Pfad and Paramter inside 255 and 55 bytes; a longer text
+// from elsewhere gets a larger buffer rather than being cut to another file.
+std::vector<char> ZeroTerminated(const std::string& s, std::size_t minSize) {
+    std::vector<char> buf(s.size() + 1 > minSize ? s.size() + 1 : minSize, '\0');
+    std::memcpy(buf.data(), s.data(), s.size());
+    return buf;
+}
+
+}  // namespace
+
+std::string RunJobAction(HWND owner, const std::string& pfad, const std::string& paramter,
+                         const std::string& windowState) {
+    const int show = ShowCommandForWindowState(windowState);
+    std::int32_t answer;
+    {
+        std::vector<char> file = ZeroTerminated(pfad, 255);
+        std::vector<char> params = ZeroTerminated(paramter, 55);
+        HINSTANCE h = ShellExecuteA(owner, "open", file.data(), params.data(), "", show);
+        // The shell's answer is an int squeezed into a handle.
+        answer = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(h));
+    }  // both buffers released before the answer is mapped
+    return ShellResultText(answer);
+}
+
+}  // namespace qv::actions
