@@ -47,6 +47,18 @@ private:
     engine::DatasetEvent before_, after_;
 };
 
+class InCursorCall {
+public:
+    explicit InCursorCall(bool& flag) : flag_(flag), old_(std::exchange(flag, true)) {}
+    ~InCursorCall() { flag_ = old_; }
+    InCursorCall(const InCursorCall&) = delete;
+    InCursorCall& operator=(const InCursorCall&) = delete;
+
+private:
+    bool& flag_;
+    bool old_;
+};
+
 }  // namespace
 
 CursorGridSource::CursorGridSource(engine::Cursor& cursor) : cursor_(cursor) {
@@ -58,6 +70,9 @@ CursorGridSource::~CursorGridSource() { cursor_.RemoveObserver(observer_); }
 
 void CursorGridSource::OnCursor(engine::DataChange change) {
     if (reading_) return;
+    // Listeners that read rows now get what was read before: the cursor is
+    // in the middle of its own call and must not be moved.
+    InCursorCall guard(inCursorCall_);
     switch (change) {
         case engine::DataChange::Opened:
         case engine::DataChange::Closed:
@@ -114,8 +129,9 @@ void CursorGridSource::EnsureCache() const {
         return;
     }
     int count = cursor_.RecordCount();
-    if (cursor_.state() != DatasetState::Browse) {
-        // Moving now would post or drop the edit: keep the rows read so far
+    if (cursor_.state() != DatasetState::Browse || inCursorCall_) {
+        // Moving now would post or drop the edit, or disturb the cursor in
+        // the middle of its own call: keep the rows read so far
         // in step with the count and read them properly once browsing again.
         int cur = std::max(0, cursor_.RecNo());
         while (static_cast<int>(cache_.size()) < count)

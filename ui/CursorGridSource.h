@@ -57,6 +57,7 @@ private:
     mutable std::vector<CachedRow> cache_;
     mutable bool stale_ = true;
     mutable bool reading_ = false;
+    bool inCursorCall_ = false;
 };
 
 }  // namespace qv::ui

@@ -175,6 +175,15 @@ TEST_F(GridOnTable, HeaderSortingOrdersTheDisplayNotTheTable) {
     grid::Rect c = grid.model().CellRect(0, Col("dxDBGrid1Parameter"));
     SendMessageA(grid.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.left + 5, c.top + 5));
     EXPECT_EQ(cursor.RecNo(), 2);
+
+    // A posted change takes its sorted place once the grid gets its turn.
+    source->SetValue("Pfad", "c:\\z.exe");
+    grid.FocusCell(1, Col("dxDBGrid1Parameter"));
+    Pump();
+    EXPECT_EQ(Stored("Pfad")[2], "c:\\z.exe");
+    EXPECT_EQ(source->CellText(grid.model().DataRow(2), "Pfad"), "c:\\z.exe");
+    EXPECT_EQ(source->CellText(grid.model().DataRow(0), "Pfad"), "c:\\b.exe");
+    EXPECT_EQ(grid.model().DataRow(grid.FocusedRow()), cursor.RecNo());
 }
 
 }  // namespace

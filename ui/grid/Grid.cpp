@@ -11,6 +11,7 @@ namespace qv::grid {
 namespace {
 
 constexpr UINT kMsgPopupClosed = WM_APP + 0x51;
+constexpr UINT kMsgResort = WM_APP + 0x52;
 constexpr UINT_PTR kEditorSubclass = 0x5147;
 constexpr UINT_PTR kPopupControlSubclass = 0x5148;
 constexpr UINT_PTR kAutoScrollTimer = 0x5149;
@@ -244,6 +245,7 @@ int Grid::Current() const {
 }
 
 void Grid::SyncRows() {
+    resortPending_ = false;
     if (!source_) {
         model_.SetRowCount(0);
         return;
@@ -266,7 +268,14 @@ void Grid::SyncCurrent() {
 void Grid::OnSourceChange(SourceChange change) {
     switch (change) {
         case SourceChange::Rows:
-            SyncRows();
+            // Sorting reads every row: not inside the data source's own call,
+            // but once the message loop comes back to the grid.
+            model_.SetRowCount(source_ ? source_->RowCount() : 0);
+            if (model_.SortColumn() >= 0 && hwnd() && !resortPending_) {
+                resortPending_ = true;
+                PostMessageA(hwnd(), kMsgResort, 0, 0);
+            }
+            SyncCurrent();
             UpdateScrollBars();
             break;
         case SourceChange::Current:
@@ -1190,6 +1199,15 @@ LRESULT Grid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CAPTURECHANGED:
             if (track_ == Track::RowDrag) EndRowDrag();
             track_ = Track::None;
+            return 0;
+        case kMsgResort:
+            if (resortPending_) {
+                resortPending_ = false;
+                SyncRows();
+                UpdateScrollBars();
+                PlaceEditor();
+                InvalidateRect(hwnd(), nullptr, FALSE);
+            }
             return 0;
         case kMsgPopupClosed:
             FinishPopup();

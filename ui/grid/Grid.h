@@ -159,6 +159,7 @@ private:
     int trackStartX_ = 0, trackStartY_ = 0, trackStartWidth_ = 0;
     POINT lastDragPoint_{};
     bool layingOut_ = false;
+    bool resortPending_ = false;
 };
 
 }  // namespace qv::grid
