@@ -13,6 +13,7 @@
 #include "ui/CursorGridSource.h"
 #include "ui/JobEditors.h"
 #include "ui/JobGridColumns.h"
+#include "ui/JobGridView.h"
 #include "ui/grid/Grid.h"
 
 using namespace qv;
@@ -184,6 +185,29 @@ TEST_F(GridOnTable, HeaderSortingOrdersTheDisplayNotTheTable) {
     EXPECT_EQ(source->CellText(grid.model().DataRow(2), "Pfad"), "c:\\z.exe");
     EXPECT_EQ(source->CellText(grid.model().DataRow(0), "Pfad"), "c:\\b.exe");
     EXPECT_EQ(grid.model().DataRow(grid.FocusedRow()), cursor.RecNo());
+}
+
+TEST_F(GridOnTable, JobGridViewServesAsTheWindowsRowView) {
+    AppendJob(cursor, "c:\\a.exe", "Mo");
+    ui::JobGridView view;
+    ui::RowView& rows = view;
+    HWND h = rows.Create(host, 301);
+    ASSERT_TRUE(h);
+    rows.Bind(&cursor);
+    EXPECT_EQ(view.grid().model().RowCount(), 1);
+    EXPECT_EQ(view.source()->CellText(0, "Pfad"), "c:\\a.exe");
+    EXPECT_EQ(rows.ColumnWidth("Pfad"), 190);
+    EXPECT_EQ(rows.ColumnWidth("Aktiv"), 30);
+    EXPECT_EQ(rows.ColumnWidth("nichtda"), -1);
+    rows.SetColumnWidth("Aktiv", 10);  // never below 20
+    EXPECT_EQ(rows.ColumnWidth("Aktiv"), 20);
+    rows.SetBounds(0, 0, 500, 200);
+    RECT rc;
+    GetWindowRect(h, &rc);
+    EXPECT_EQ(rc.right - rc.left, 500);
+    rows.Bind(nullptr);
+    EXPECT_EQ(view.source(), nullptr);
+    EXPECT_EQ(view.grid().model().RowCount(), 0);
 }
 
 }  // namespace
