@@ -19,6 +19,20 @@ struct SchedulerCursorOps {
     std::function<std::int64_t()> currentId; // ID of the current row
 };
 
+// The operations of a table cursor with Refresh, First, Next, Eof and
+// FieldByName("ID").AsInteger() (the table engine's Cursor). The cursor must
+// outlive the returned object.
+template <typename CursorT>
+SchedulerCursorOps CursorOps(CursorT& c) {
+    SchedulerCursorOps ops;
+    ops.refresh = [&c] { c.Refresh(); };
+    ops.first = [&c] { c.First(); };
+    ops.next = [&c] { c.Next(); };
+    ops.eof = [&c] { return c.Eof(); };
+    ops.currentId = [&c] { return static_cast<std::int64_t>(c.FieldByName("ID").AsInteger()); };
+    return ops;
+}
+
 // Refreshes the scheduler cursor, walks it from the first row to the row whose
 // ID is selectedId and calls runCurrent (RunJobAction on that row). Returns its
 // result text, or nothing when no row carries the ID (a row not posted yet):

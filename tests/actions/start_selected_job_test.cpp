@@ -86,3 +86,42 @@ TEST(StartSelectedJob, SeesRowsPostedSinceTheLastTickAndTheirNewPath) {
     EXPECT_EQ(started, (std::vector<std::string>{"just-posted.exe", "new.exe"}));
     EXPECT_EQ(c.refreshes, 2);
 }
+
+namespace {
+
+// The shape of the table engine's cursor, over fixed rows.
+struct EngineLikeCursor {
+    struct Field {
+        std::int64_t value;
+        std::int64_t AsInteger() const { return value; }
+    };
+    std::vector<std::int64_t> ids;
+    std::size_t pos = 0;
+    int refreshes = 0;
+    std::vector<std::string> asked;
+    void Refresh() { ++refreshes; }
+    void First() { pos = 0; }
+    void Next() { ++pos; }
+    bool Eof() const { return pos >= ids.size(); }
+    Field FieldByName(const std::string& name) {
+        asked.push_back(name);
+        return Field{ids.at(pos)};
+    }
+};
+
+}  // namespace
+
+TEST(StartSelectedJob, WorksOnAnEngineCursorThroughItsIdField) {
+    EngineLikeCursor c;
+    c.ids = {3, 8, 5};
+    std::size_t startedAt = 99;
+    auto result = StartSelectedJob(8, CursorOps(c), [&] {
+        startedAt = c.pos;
+        return std::string("OK");
+    });
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(startedAt, 1u);
+    EXPECT_EQ(c.refreshes, 1);
+    EXPECT_EQ(c.asked, (std::vector<std::string>{"ID", "ID"}));
+    EXPECT_FALSE(StartSelectedJob(4, CursorOps(c), [] { return std::string("OK"); }).has_value());
+}
