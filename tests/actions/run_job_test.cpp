@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <map>
 #include <string>
 
 #include "actions/RunJob.h"
@@ -51,14 +53,23 @@ protected:
         const std::string result = RunJobAction(nullptr, helper_, params, windowState);
         EXPECT_EQ(result, "OK");
         Started s;
-        if (!WaitForFile(marker_, std::chrono::seconds(20))) {
-            ADD_FAILURE() << "the helper did not run";
+        // Poll until the helper's record is there and complete.
+        std::map<std::string, std::string> lines;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            if (FileExists(marker_)) {
+                lines = ParseLines(ReadFile(marker_));
+                if (lines.count("show")) break;
+            }
+            Sleep(20);
+        }
+        if (!lines.count("show")) {
+            ADD_FAILURE() << "the helper did not run (or left no complete record)";
             return s;
         }
-        auto lines = ParseLines(ReadFile(marker_));
         s.args = ArgsOf(lines["cmdline"]);
-        s.flags = std::stoul(lines["flags"]);
-        s.show = static_cast<unsigned>(std::stoul(lines["show"]));
+        s.flags = std::strtoul(lines["flags"].c_str(), nullptr, 10);
+        s.show = static_cast<unsigned>(std::strtoul(lines["show"].c_str(), nullptr, 10));
         return s;
     }
 
