@@ -161,7 +161,7 @@ HWND Program::WaitMessageBox(const std::string& part, DWORD timeoutMs) const {
                 HWND found;
             } a{pi_.dwProcessId, &part, nullptr};
             EnumWindows(
-                [](HWND w, LPARAM lp) -> BOOL {
+                [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
                     auto* a = reinterpret_cast<Args*>(lp);
                     DWORD pid = 0;
                     GetWindowThreadProcessId(w, &pid);
@@ -189,7 +189,7 @@ HWND Program::Child(HWND parent, int id) {
     } a{id, nullptr};
     EnumChildWindows(
         parent,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
             auto* a = reinterpret_cast<Args*>(lp);
             if (GetDlgCtrlID(w) == a->id) {
                 a->found = w;

@@ -74,7 +74,7 @@ HWND Descendant(HWND parent, int id) {
     } a{id, nullptr};
     EnumChildWindows(
         parent,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
             auto* a = reinterpret_cast<Args*>(lp);
             if (GetDlgCtrlID(w) != a->id) return TRUE;
             a->found = w;
@@ -104,7 +104,7 @@ int Bench(const std::string& exe) {
             HWND found;
         } a{pi.dwProcessId, nullptr};
         EnumWindows(
-            [](HWND w, LPARAM lp) -> BOOL {
+            [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
                 auto* a = reinterpret_cast<Args*>(lp);
                 DWORD pid = 0;
                 GetWindowThreadProcessId(w, &pid);

@@ -24,7 +24,7 @@ HWND Descendant(HWND parent, int id) {
     } a{id, nullptr};
     EnumChildWindows(
         parent,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
             auto* a = reinterpret_cast<Args*>(lp);
             if (GetDlgCtrlID(w) != a->id) return TRUE;
             a->found = w;

@@ -112,7 +112,7 @@ HFONT CreateUiFont(int dpi, int points, const char* face, bool bold) {
 void SetFontOnChildren(HWND parent, HFONT font) {
     EnumChildWindows(
         parent,
-        [](HWND child, LPARAM f) -> BOOL {
+        [](HWND child, LPARAM f) __attribute__((stdcall)) -> BOOL {
             SendMessageA(child, WM_SETFONT, static_cast<WPARAM>(f), TRUE);
             return TRUE;
         },
