@@ -147,6 +147,27 @@ TEST_F(EndToEnd, DamagedJobTableIsBackedUpRepairedAndSessionEndNeedsNoQuestion) 
     EXPECT_TRUE(app.WaitExit(15000));
 }
 
+// The show command the process was started with counts. Without a
+// notification area (as here) a minimized start stays on the taskbar.
+TEST_F(EndToEnd, StartShowCommandIsHonoured) {
+    const std::string exe = Install();
+    {
+        Program app(exe, SW_SHOWMAXIMIZED);
+        HWND main = WaitMain(app);
+        ASSERT_NE(main, nullptr);
+        EXPECT_TRUE(IsZoomed(main));
+    }
+    {
+        Program app(exe, SW_SHOWMINNOACTIVE);
+        HWND main = app.WaitTop(ids::kMainClass, ids::kMainCaption, kStartWait);
+        ASSERT_NE(main, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return IsIconic(main) != FALSE; }, 10000));
+        // Restoring from the taskbar shows it normal.
+        SendMessageA(main, WM_SYSCOMMAND, SC_RESTORE, 0);
+        EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) && !IsIconic(main); }, 10000));
+    }
+}
+
 // A second copy finds the run log held by the first: that is no damage. It
 // reports the engine's error, makes no backup, repairs nothing and ends.
 TEST_F(EndToEnd, SecondCopyReportsTheHeldRunLogAndEnds) {

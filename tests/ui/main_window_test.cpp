@@ -278,6 +278,28 @@ TEST_F(MainWindowTest, NavigatorDeleteAsksFirst) {
     EXPECT_EQ(w.data().tblTimer.RecordCount(), 0);
 }
 
+TEST_F(MainWindowTest, MinimizingSavesAChangedRowButNotANewOne) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    const std::string a = dir.path() + "eins.bat";
+    qv::testing::WriteFile(a, "x");
+    SendMessageA(w.grid().hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a})), 0);
+    engine::Cursor& t = w.data().tblTimer;
+    t.Edit();
+    t.FieldByName("Paramter").SetAsString("-neu");
+    SendMessageA(w.hwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(t.state(), engine::DatasetState::Browse);
+    t.Refresh();
+    EXPECT_EQ(t.FieldByName("Paramter").AsString(), "-neu");
+
+    t.Append();
+    t.FieldByName("Pfad").SetAsString("C:\\neu.exe");
+    SendMessageA(w.hwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(t.state(), engine::DatasetState::Insert);
+    t.Cancel();
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
 TEST_F(MainWindowTest, HelpContextsAndMissingViewer) {
     TfrmVistorel& w = Build();
     w.FormCreate();
