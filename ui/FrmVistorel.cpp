@@ -12,6 +12,7 @@
 #include "ui/ColumnWidths.h"
 #include "ui/DropJobs.h"
 #include "ui/Images.h"
+#include "schedule/NextStart.h"
 #include "ui/VistorelIds.h"
 
 namespace qv::ui {
@@ -21,19 +22,6 @@ namespace {
 constexpr int kNavigatorHeight = 25;
 constexpr int kPanelHeight = 52;
 constexpr const char* kWindowProp = "QvVistorel";
-
-std::vector<ListColumn> JobColumns() {
-    return {{"ID", "ID", 58, true},
-            {"Wochentag", "Wochentag", 94, false},
-            {"Uhrzeit", "Zeit/Intervall", 68, false},
-            {"Pfad", "Aktion", 190, false},
-            {"Paramter", "Parameter", 56, false},
-            {"Intervall", "Intervall", 43, false},
-            {"nacholen", "Nachholen", 41, false},
-            {"Aktiv", "Aktiv", 30, false},
-            {"Startzeit", "Startzeit", 119, false},
-            {"WindowState", "WindowState", 85, false}};
-}
 
 struct ControlSpec {
     int id;
@@ -171,6 +159,9 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     if (!env_.clock) throw std::logic_error("TfrmVistorel needs a clock");
     JobDataHooks hooks;
     hooks.showMessage = [this](const std::string& text) { ShowPlain(text); };
+    hooks.hideOperationList = [this] {
+        if (editors_) editors_->HideOperationList();
+    };
     hooks.copyFile = [](const std::string& from, const std::string& to) {
         return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
     };
@@ -213,6 +204,7 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
 TfrmVistorel::~TfrmVistorel() {
     if (hwnd()) KillTimer(hwnd(), kTimerId);
     frmLog_.reset();
+    editors_.reset();
     dxDBGrid1_->Bind(nullptr);
 }
 
@@ -220,10 +212,22 @@ void TfrmVistorel::CreateControls() {
     font_.reset(win::CreateUiFont(env_.dpi));
     HINSTANCE inst = GetModuleHandleA(nullptr);
 
-    dxDBGrid1_ = std::make_unique<CursorListView>(JobColumns(), "Pfad", 96);
+    dxDBGrid1_ = std::make_unique<JobGridView>();
     dxDBGrid1_->Create(hwnd(), ids::kGrid);
     SetWindowContextHelpId(dxDBGrid1_->hwnd(), 1);
     dxDBGrid1_->Bind(&data_->tblTimer);
+    grid::Grid& g = dxDBGrid1_->grid();
+    g.SetFont(font_.get());
+    g.ConfirmDelete = [this] { return ConfirmDeleteRow(); };
+    g.DragOver = [this](HWND target, const std::string& type, POINT, bool&) {
+        dxDBGrid1DragOver(target, type);
+    };
+    JobEditors::Deps deps;
+    deps.clock = env_.clock;
+    deps.nextStart = [this](DateTime base) { return CalcNextStart(data_->tblTimer, base); };
+    deps.showMessage = [this](HWND, const std::string& text) { ShowPlain(text); };
+    editors_ = std::make_unique<JobEditors>(hwnd(), g, *dxDBGrid1_->source(), std::move(deps));
+    editors_->Bind();
 
     DBNavigator1_.Create(hwnd(), ids::kNavigator,
                          {{win::NavButton::First, "Erster Datensatz"},
@@ -575,17 +579,29 @@ void TfrmVistorel::NavigatorClick(win::NavButton button) {
         case win::NavButton::Post: c.Post(); break;
         case win::NavButton::Cancel: c.Cancel(); break;
         case win::NavButton::Refresh: c.Refresh(); break;
-        case win::NavButton::Delete: {
-            if (c.RecordCount() == 0) return;
-            win::MessageBoxRequest r;
-            r.text = "Datensatz l\xf6schen?";
-            r.caption = "Best\xe4tigung";
-            r.type = MB_OKCANCEL | MB_ICONQUESTION;
-            r.cancelText = "Abbrechen";
-            if (ShowMessage(r) == IDOK) c.Delete();
+        case win::NavButton::Delete:
+            if (c.RecordCount() > 0 && ConfirmDeleteRow()) c.Delete();
             break;
-        }
     }
+}
+
+bool TfrmVistorel::ConfirmDeleteRow() {
+    win::MessageBoxRequest r;
+    r.text = "Datensatz l\xf6schen?";
+    r.caption = "Best\xe4tigung";
+    r.type = MB_OKCANCEL | MB_ICONQUESTION;
+    r.cancelText = "Abbrechen";
+    return ShowMessage(r) == IDOK;
+}
+
+// A row dragged over the grid or the bottom panel names its source's type in
+// the caption; nothing handles the drop.
+void TfrmVistorel::dxDBGrid1DragOver(HWND target, const std::string& sourceType) {
+    HWND panel = Panel1_ ? Panel1_->hwnd() : nullptr;
+    HWND gridWindow = dxDBGrid1_->hwnd();
+    if (target == gridWindow || IsChild(gridWindow, target) || target == panel ||
+        (panel && IsChild(panel, target)))
+        SetWindowTextA(hwnd(), sourceType.c_str());
 }
 
 // --- Dropped files ------------------------------------------------------------------
@@ -657,6 +673,7 @@ LRESULT TfrmVistorel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 Layout();
             return 0;
         case WM_COMMAND:
+            if (editors_ && editors_->HandleCommand(wp, lp)) return 0;
             OnCommand(LOWORD(wp), HIWORD(wp));
             return 0;
         case WM_DRAWITEM: {

@@ -1,4 +1,4 @@
-// The main window TfrmVistorel: the job list, its navigator, the bottom panel
+// The main window TfrmVistorel: the job grid with its editors, its navigator, the bottom panel
 // with the buttons and options, the tray icon, the scheduler timer, help and
 // file dropping; start-up (FormCreate) and the ways the program ends.
 #pragma once
@@ -19,6 +19,8 @@
 #include "schedule/Scheduler.h"
 #include "ui/CursorList.h"
 #include "ui/FrmLog.h"
+#include "ui/JobEditors.h"
+#include "ui/JobGridView.h"
 #include "ui/Settings.h"
 #include "ui/SettingsWin32.h"
 #include "ui/hh.h"
@@ -115,6 +117,8 @@ private:
     void NavigatorClick(win::NavButton button);
     void DrawAktiv(const DRAWITEMSTRUCT& item);
     void DrawImage1(const DRAWITEMSTRUCT& item);
+    bool ConfirmDeleteRow();
+    void dxDBGrid1DragOver(HWND target, const std::string& sourceType);
     bool Checked(int id) const;
     void SetChecked(int id, bool on);
     HWND Item(int id) const;
@@ -138,7 +142,8 @@ private:
     win::Icon icons_[3];
     win::Menu PopupMenu1_;
     win::TrayIcon tray_;
-    std::unique_ptr<CursorListView> dxDBGrid1_;
+    std::unique_ptr<JobGridView> dxDBGrid1_;
+    std::unique_ptr<JobEditors> editors_;
     win::Navigator DBNavigator1_;
     std::unique_ptr<Panel> Panel1_;
     HWND tooltip_ = nullptr;

@@ -9,6 +9,7 @@ if(WIN32)
 
   add_library(qv_main_window STATIC Images.cpp CursorList.cpp FrmLog.cpp FrmVistorel.cpp)
   target_link_libraries(qv_main_window PUBLIC qv_shell_rules qv_help qv_jobs qv_actions qv_scheduler
+                        qv_job_grid_view qv_job_editors qv_nextstart
                         qv_settings_win qv_win
                         comctl32 shell32)
 endif()
