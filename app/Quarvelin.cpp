@@ -47,13 +47,13 @@ int Run(int showCommand) {
     env.dpi = qv::win::ScreenDpi();
     env.messageBox = qv::win::SystemMessageBox;
     env.exitWindows = qv::actions::SystemExitWindows;
-    // Every error box goes through the same message box seam.
-    qv::win::SetErrorSink([](HWND owner, const std::string& text) {
+    // The general error box goes through the same message box function.
+    qv::win::SetErrorSink([box = env.messageBox](HWND owner, const std::string& text) {
         qv::win::MessageBoxRequest r;
         r.text = qv::win::ErrorBoxText(text);
         r.caption = qv::win::AppTitle();
         r.type = MB_OK | MB_ICONERROR;
-        qv::win::SystemMessageBox(owner, r);
+        box(owner, r);
     });
     // The help viewer is looked up once, before the main window is built.
     const qv::help::HtmlHelpViewer viewer;
