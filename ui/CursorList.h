@@ -23,7 +23,7 @@ struct ListColumn {
 };
 
 // The grid area of a window: what the window needs of whatever shows the rows
-// (this list now, a full data grid later).
+// (the job grid in the main window, this list in the log viewer).
 class RowView {
 public:
     virtual ~RowView() = default;
