@@ -11,6 +11,7 @@
 #include "actions/StartSelectedJob.h"
 #include "ui/ColumnWidths.h"
 #include "ui/DropJobs.h"
+#include "ui/GridLayout.h"
 #include "ui/Images.h"
 #include "schedule/NextStart.h"
 #include "ui/VistorelIds.h"
@@ -218,6 +219,8 @@ void TfrmVistorel::CreateControls() {
     dxDBGrid1_->Bind(&data_->tblTimer);
     grid::Grid& g = dxDBGrid1_->grid();
     g.SetFont(font_.get());
+    // The stored layout holds 96-dpi widths; start-up scales them to the screen.
+    g.ApplyLayout(LoadGridLayout(SettingsFilePath(env_.exeDir), "Gitter", g.SaveLayout()));
     g.ConfirmDelete = [this] { return ConfirmDeleteRow(); };
     g.DragOver = [this](HWND target, const std::string& type, POINT, bool&) {
         dxDBGrid1DragOver(target, type);
@@ -303,6 +306,10 @@ void TfrmVistorel::Layout() {
     }
 }
 
+// The columns whose widths follow the screen's resolution.
+const char* const TfrmVistorel::kScaledColumns[5] = {"Aktiv", "Intervall", "Uhrzeit", "Pfad",
+                                                     "Paramter"};
+
 void TfrmVistorel::ScaleToScreen() {
     const int p = env_.dpi;
     RECT wr{};
@@ -311,7 +318,7 @@ void TfrmVistorel::ScaleToScreen() {
     const int64_t h = static_cast<int64_t>(wr.bottom - wr.top) * p / 96;
     SetWindowPos(hwnd(), nullptr, 0, 0, static_cast<int>(w), static_cast<int>(h),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const char* field : {"Aktiv", "Intervall", "Uhrzeit", "Pfad", "Paramter"}) {
+    for (const char* field : kScaledColumns) {
         const int width = dxDBGrid1_->ColumnWidth(field);
         if (width >= 0) dxDBGrid1_->SetColumnWidth(field, ColumnWidthForScreen(width, p));
     }
@@ -453,6 +460,18 @@ void TfrmVistorel::FormDestroy() {
         RemovePropA(gridWindow, kWindowProp);
     }
     if (gridWindow) DragAcceptFiles(gridWindow, FALSE);
+    SaveLayout();
+}
+
+void TfrmVistorel::SaveLayout() {
+    if (!dxDBGrid1_ || !dxDBGrid1_->hwnd()) return;
+    // Back to the 96-dpi widths that start-up scaled, so restarts at the same
+    // resolution restore the same widths instead of growing them.
+    for (const char* field : kScaledColumns) {
+        const int width = dxDBGrid1_->ColumnWidth(field);
+        if (width >= 0) dxDBGrid1_->SetColumnWidth(field, ColumnWidthForStorage(width, env_.dpi));
+    }
+    SaveGridLayout(SettingsFilePath(env_.exeDir), "Gitter", dxDBGrid1_->grid().SaveLayout());
 }
 
 void TfrmVistorel::Beenden1Click() { SendMessageA(hwnd(), WM_CLOSE, 0, 0); }

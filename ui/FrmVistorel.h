@@ -73,6 +73,9 @@ public:
     LRESULT shutdown();
     void FormClose();
     void FormDestroy();
+    // Saves the grid layout into the settings file (once, at the end).
+    void SaveLayout();
+    static const char* const kScaledColumns[5];
     void Beenden1Click();
     void Wiederherstellen1Click();
     void TrayMinimizeApp();

@@ -1,3 +1,5 @@
+#include <fstream>
+#include <iterator>
 // The main window in-process under Wine (headless): start-up, closing, the
 // error indicator, the log viewer, dropped files, help contexts, scaling.
 #include <windows.h>
@@ -325,6 +327,30 @@ TEST_F(MainWindowTest, StartUpScalesWindowAndFiveColumnsToTheScreen) {
     EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 237);
     EXPECT_EQ(w.grid().ColumnWidth("Paramter"), 70);
     EXPECT_EQ(w.grid().ColumnWidth("Wochentag"), 94);
+}
+
+TEST_F(MainWindowTest, LayoutWidthsSurviveRestartsWithoutGrowing) {
+    for (int run = 0; run < 3; ++run) {
+        TfrmVistorel& w = Build(120);
+        w.FormCreate();
+        EXPECT_EQ(w.grid().ColumnWidth("Aktiv"), 37) << run;
+        EXPECT_EQ(w.grid().ColumnWidth("Wochentag"), 94) << run;
+        if (run == 0) {
+            EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 237);
+            w.grid().SetColumnWidth("Pfad", 300);  // as if dragged by the user
+        } else {
+            EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 300) << run;
+        }
+        DestroyWindow(w.hwnd());  // the program's own end: layout saved
+        window.reset();
+    }
+    // The settings file keeps the 96-dpi width, beside the options.
+    std::ifstream in(dir.path() + "Quarvelin.ini", std::ios::binary);
+    const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(ini.find("[App]"), std::string::npos);
+    const size_t pfad = ini.find("[\\Gitter\\Columns\\dxDBGrid1Pfad]");
+    ASSERT_NE(pfad, std::string::npos) << ini;
+    EXPECT_NE(ini.find("Width=240", pfad), std::string::npos) << ini;
 }
 
 TEST_F(MainWindowTest, DamagedJobTableIsReportedBackedUpAndRepaired) {
