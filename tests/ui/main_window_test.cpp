@@ -353,6 +353,33 @@ TEST_F(MainWindowTest, LayoutWidthsSurviveRestartsWithoutGrowing) {
     EXPECT_NE(ini.find("Width=240", pfad), std::string::npos) << ini;
 }
 
+TEST_F(MainWindowTest, ARowTypedIntoTheGridIsPostedWithItsNextStart) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    SetFocus(w.grid().hwnd());
+    auto key = [](WPARAM vk) { SendMessageA(GetFocus(), WM_KEYDOWN, vk, 0); };
+    auto type = [](const std::string& text) {
+        for (char ch : text) SendMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(ch), 0);
+    };
+    key(VK_DOWN);  // empty table: a first row
+    type("MoMiFr");
+    key(VK_TAB);
+    type("8:00");
+    key(VK_TAB);
+    type("c:\\x.exe");
+    key(VK_DOWN);  // leaving the row posts it
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors[0]);
+    engine::Cursor& t = w.data().tblTimer;
+    t.Refresh();
+    t.First();
+    ASSERT_FALSE(t.Eof());
+    EXPECT_EQ(t.FieldByName("Pfad").AsString(), "c:\\x.exe");
+    // Posted on Wednesday 15.05.2024 10:00: the next Monday, Wednesday or Friday 08:00.
+    EXPECT_EQ(FormatDateTime(t.FieldByName("Startzeit").AsDateTime()), "2024-05-17 08:00:00.000");
+    EXPECT_EQ(t.FieldByName("Intervall").AsString(), "N");
+    EXPECT_EQ(t.FieldByName("WindowState").AsString(), "Standard");
+}
+
 TEST_F(MainWindowTest, DamagedJobTableIsReportedBackedUpAndRepaired) {
     qv::testing::WriteFile(dir.path() + "timer.dat", "kaputt");
     TfrmVistorel& w = Build();
