@@ -452,23 +452,18 @@ bool Grid::AppendRow() {
     if (!source_ || !CommitEdit()) return false;
     // A new row nobody has touched yet is not followed by another.
     if (source_->State() == RowState::Insert && !source_->Modified()) return false;
-    HideEditor();
-    try {
-        source_->Append();
-    } catch (const std::exception& e) {
-        ShowError(e);
-        return false;
-    }
-    SyncRows();
-    FocusCell(Current(), model_.focusColumn());
-    return true;
+    return AddRow(&GridDataSource::Append);
 }
 
 bool Grid::InsertRow() {
     if (!source_ || !CommitEdit()) return false;
+    return AddRow(&GridDataSource::Insert);
+}
+
+bool Grid::AddRow(void (GridDataSource::*add)()) {
     HideEditor();
     try {
-        source_->Insert();
+        (source_->*add)();
     } catch (const std::exception& e) {
         ShowError(e);
         return false;

@@ -112,6 +112,8 @@ private:
     bool MoveBy(Move move, bool keepEditor);
     bool AppendRow();
     bool InsertRow();
+    // Adds a row through the source (Append or Insert) and focuses it.
+    bool AddRow(void (GridDataSource::*add)());
     void DeleteRow();
     void ToggleCheck();
     void FinishPopup();
