@@ -61,12 +61,15 @@ protected:
         win::SetErrorSink(nullptr);
     }
     int Col(const char* name) { return grid.model().FindColumn(name); }
+    // Keys go to the grid's editor or the grid itself, not to whatever has the
+    // focus: another test process's window may take the activation meanwhile.
+    HWND KeyTarget() { return grid.EditorVisible() ? grid.EditorWindow() : grid.hwnd(); }
     void Key(WPARAM vk) {
-        SendMessageA(GetFocus(), WM_KEYDOWN, vk, 0);
+        SendMessageA(KeyTarget(), WM_KEYDOWN, vk, 0);
         Pump();
     }
     void Type(const std::string& text) {
-        for (char ch : text) SendMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(ch), 0);
+        for (char ch : text) SendMessageA(KeyTarget(), WM_CHAR, static_cast<unsigned char>(ch), 0);
         Pump();
     }
     // The table as another session sees it.

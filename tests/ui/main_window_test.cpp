@@ -357,9 +357,11 @@ TEST_F(MainWindowTest, ARowTypedIntoTheGridIsPostedWithItsNextStart) {
     TfrmVistorel& w = Build();
     w.FormCreate();
     SetFocus(w.grid().hwnd());
-    auto key = [](WPARAM vk) { SendMessageA(GetFocus(), WM_KEYDOWN, vk, 0); };
-    auto type = [](const std::string& text) {
-        for (char ch : text) SendMessageA(GetFocus(), WM_CHAR, static_cast<unsigned char>(ch), 0);
+    grid::Grid& g = dynamic_cast<JobGridView&>(w.grid()).grid();
+    auto target = [&g] { return g.EditorVisible() ? g.EditorWindow() : g.hwnd(); };
+    auto key = [&](WPARAM vk) { SendMessageA(target(), WM_KEYDOWN, vk, 0); };
+    auto type = [&](const std::string& text) {
+        for (char ch : text) SendMessageA(target(), WM_CHAR, static_cast<unsigned char>(ch), 0);
     };
     key(VK_DOWN);  // empty table: a first row
     type("MoMiFr");
