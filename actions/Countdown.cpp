@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/win/Window.h"
+#include "win/Window.h"
 
 namespace qv::actions {
 

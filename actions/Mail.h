@@ -8,7 +8,7 @@
 
 #include <commctrl.h>  // Handles.h needs HIMAGELIST
 
-#include "ui/win/Handles.h"
+#include "win/Handles.h"
 
 namespace qv::actions {
 

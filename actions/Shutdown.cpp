@@ -3,7 +3,7 @@
 #include "actions/ActionTables.h"
 #include <commctrl.h>  // Handles.h needs HIMAGELIST
 
-#include "ui/win/Handles.h"
+#include "win/Handles.h"
 
 namespace qv::actions {
 

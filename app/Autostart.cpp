@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ui/win/Handles.h"
+#include "win/Handles.h"
 
 namespace qv::app {
 

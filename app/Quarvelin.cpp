@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/Autostart.h"
-#include "ui/FrmVistorel.h"
-#include "ui/hh_funcs.h"
-#include "ui/win/MessageBox.h"
-#include "ui/win/Window.h"
+#include "ui/main/FrmVistorel.h"
+#include "ui/help/hh_funcs.h"
+#include "win/MessageBox.h"
+#include "win/Window.h"
 
 namespace {
 

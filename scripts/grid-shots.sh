@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/grid-win64}
-exe=$build/tests/ui/grid_shot.exe
+exe=$build/tests/ui/grid/grid_shot.exe
 shots=$root/build/grid-shots
 mkdir -p "$shots" "$root/docs"
 export WINEPREFIX=$shots/prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES=mscoree,mshtml=

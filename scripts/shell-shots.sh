@@ -60,8 +60,8 @@ xdotool key --window "$desk" Escape || true
 sleep 1
 
 # The tray icon control against a real notification area.
-cp "$build/tests/ui/ui_shell_widgets_tests.exe" "$run/"
-wine "$run/ui_shell_widgets_tests.exe" --gtest_filter='TrayIcon*' 2>&1 | tr -d '\r' | grep -E '^\[ +(OK|SKIPPED|FAILED|PASSED) ' || true
+cp "$build/tests/win/win_widgets_tests.exe" "$run/"
+wine "$run/win_widgets_tests.exe" --gtest_filter='TrayIcon*' 2>&1 | tr -d '\r' | grep -E '^\[ +(OK|SKIPPED|FAILED|PASSED) ' || true
 
 wine "$run/shot_driver.exe" click 203
 sleep 3

@@ -74,6 +74,18 @@ for c in $configs; do
   esac
 done
 
+# Every test file must be in a registered test of some configuration; only a
+# run of all configurations can tell.
+if [ "$configs" = "native asan win64 win32" ]; then
+  if bash scripts/check-tests.sh build/native build/asan build/win64 build/win32; then
+    passed=$((passed + 1)); summary+=("check-tests: every test file is in a registered test")
+  else
+    failed=$((failed + 1)); summary+=("check-tests: test files left out of the build (see above)")
+  fi
+else
+  summary+=("check-tests: skipped (not every configuration ran)")
+fi
+
 echo
 printf '%s\n' "${summary[@]}"
 echo "$passed passed, $failed failed"

@@ -7,7 +7,7 @@
 #include "engine/Table.h"
 #include "jobs/Tables.h"
 #include "tests/app/ProcessDriver.h"
-#include "ui/VistorelIds.h"
+#include "ui/main/VistorelIds.h"
 
 namespace qv::testing {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "engine/Table.h"
 #include "jobs/Tables.h"
-#include "ui/VistorelIds.h"
+#include "ui/main/VistorelIds.h"
 
 namespace {
 

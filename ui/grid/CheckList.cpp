@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "ui/win/Handles.h"
+#include "win/Handles.h"
 
 namespace qv::grid {
 

@@ -20,8 +20,8 @@
 
 #include "ui/grid/GridDataSource.h"
 #include "ui/grid/GridModel.h"
-#include "ui/win/Handles.h"
-#include "ui/win/Window.h"
+#include "win/Handles.h"
+#include "win/Window.h"
 
 namespace qv::grid {
 

@@ -1,0 +1,276 @@
+// The job row editors under Wine on the job grid over in-memory rows: the
+// day-rule popup, the start-time popup with its refusal of past moments, the
+// action column's file button and operation list, and the red forced cells.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/jobgrid/JobEditors.h"
+#include "ui/jobgrid/JobGridColumns.h"
+#include "ui/grid/Grid.h"
+#include "ui/grid/MemoryGridSource.h"
+
+using namespace qv;
+using namespace qv::ui;
+using qv::grid::MemoryGridSource;
+using qv::grid::RowState;
+
+namespace {
+
+JobEditors* g_editors = nullptr;
+
+LRESULT CALLBACK HostProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_COMMAND && g_editors && g_editors->HandleCommand(wp, lp)) return 0;
+    return DefWindowProcA(h, msg, wp, lp);
+}
+
+void Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+class JobEditorsWin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        win::SetErrorSink([this](HWND, const std::string& t) { errors.push_back(t); });
+        WNDCLASSA wc{};
+        wc.lpfnWndProc = HostProc;
+        wc.hInstance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "QvEditorsTestHost";
+        RegisterClassA(&wc);
+        host = CreateWindowExA(0, wc.lpszClassName, "host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800,
+                               450, nullptr, nullptr, wc.hInstance, nullptr);
+        ASSERT_TRUE(host);
+        source = std::make_unique<MemoryGridSource>(std::vector<std::string>{
+            "Wochentag", "Uhrzeit", "Pfad", "Aktiv", "Startzeit", "Intervall", "WindowState", "Paramter",
+            "operation", "ID", "nacholen"});
+        Row("MoMiFr", "c:\\a.exe", "");
+        Row("Monatlich", "Neustart hart", "01.01.2030 08:00:00");
+        Row("Jeden Tag", "c:\\b.exe", "10.12.2026 08:00:00");
+        Row("Sa", "neustart hart", "");
+        grid.Create(host, 300, 0, 0, 780, 400);
+        grid.SetColumns(JobGridColumns());
+        grid.SetPreviewField(kJobPreviewField);
+        grid.SetDataSource(source.get());
+        JobEditors::Deps deps;
+        deps.clock = &clock;
+        deps.nextStart = [this](DateTime base) {
+            nextStartBase = base;
+            return MakeDateTime(2026, 12, 10, 6, 0, 0, 300);
+        };
+        deps.showMessage = [this](HWND, const std::string& t) { messages.push_back(t); };
+        deps.openFile = [this](HWND, std::string& path) {
+            ++dialogs;
+            if (fileChoice.empty()) return false;
+            path = fileChoice;
+            return true;
+        };
+        editors = std::make_unique<JobEditors>(host, grid, *source, deps);
+        editors->Bind();
+        g_editors = editors.get();
+        ShowWindow(host, SW_SHOW);
+        SetFocus(grid.hwnd());
+        Pump();
+    }
+    void TearDown() override {
+        g_editors = nullptr;
+        editors.reset();
+        DestroyWindow(host);
+        win::SetErrorSink(nullptr);
+    }
+    void Row(const char* day, const char* path, const char* start) {
+        source->AddRow({day, "08:00:00", path, "Y", start, "N", "Standard", "", "", "", ""});
+    }
+    int Col(const char* name) { return grid.model().FindColumn(name); }
+    void ClickAt(HWND w, int x, int y) {
+        SendMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        Pump();
+    }
+    void ClickButton(int row, const char* column, int button) {
+        qv::grid::Rect r = grid.model().ButtonRect(row, Col(column), button);
+        ClickAt(grid.hwnd(), (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+    void ClickItem(int item) {
+        RECT r = editors->chkWochentag().ItemRect(item);
+        ClickAt(editors->chkWochentag().hwnd(), r.left + 40, (r.top + r.bottom) / 2);
+    }
+    std::string Ticked() {
+        std::string s;
+        for (int i = 0; i < kDayItemCount; ++i) s += editors->chkWochentag().Checked(i) ? '1' : '0';
+        return s;
+    }
+    void CloseWithButton() {
+        SendMessageA(grid.PopupWindow(), WM_CLOSE, 0, 0);
+        Pump();
+    }
+
+    HWND host = nullptr;
+    FakeClock clock{MakeDateTime(2026, 12, 9, 13, 14, 15, 250)};
+    std::unique_ptr<MemoryGridSource> source;
+    qv::grid::Grid grid;
+    std::unique_ptr<JobEditors> editors;
+    std::vector<std::string> errors, messages;
+    DateTime nextStartBase{};
+    std::string fileChoice;
+    int dialogs = 0;
+};
+
+TEST_F(JobEditorsWin, DayRulePopupOpensFromTheRuleTogglesAndClosesIntoTheCell) {
+    ClickButton(0, "dxDBGrid1Wochentag", 0);
+    ASSERT_TRUE(grid.PopupOpen());
+    EXPECT_EQ(Ticked(), "101010000");  // Montag, Mittwoch, Freitag
+    ClickItem(7);                      // "Jeden Tag"
+    EXPECT_EQ(Ticked(), "000000010");
+    ClickItem(7);  // clicking the ticked "Jeden Tag" leaves it ticked
+    EXPECT_EQ(Ticked(), "000000010");
+    CloseWithButton();
+    EXPECT_FALSE(grid.PopupOpen());
+    EXPECT_EQ(source->Value("Wochentag"), "Jeden Tag");
+    EXPECT_EQ(source->State(), RowState::Edit);
+
+    // "Monatlich" opens alone; Dienstag clears it.
+    ClickButton(1, "dxDBGrid1Wochentag", 0);  // moving on posts row 0
+    EXPECT_EQ(source->Stored(0, "Wochentag"), "Jeden Tag");
+    ASSERT_TRUE(grid.PopupOpen());
+    EXPECT_EQ(Ticked(), "000000001");
+    ClickItem(1);
+    EXPECT_EQ(Ticked(), "010000000");
+    SendMessageA(editors->chkWochentag().hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);  // any closing accepts
+    Pump();
+    EXPECT_EQ(source->Value("Wochentag"), "Di");
+
+    // A fresh opening shows the new row's rule only.
+    ClickButton(3, "dxDBGrid1Wochentag", 0);
+    EXPECT_EQ(Ticked(), "000001000");
+    // Clearing the only weekday gives the empty rule.
+    ClickItem(5);
+    CloseWithButton();
+    EXPECT_EQ(source->Value("Wochentag"), "");
+}
+
+TEST_F(JobEditorsWin, UnchangedDayRuleIsRewrittenInThePopupsForm) {
+    source->AddRow({"Mo-Fr", "08:00:00", "x.exe", "Y", "", "N", "Standard", "", "", "", ""});
+    ClickButton(4, "dxDBGrid1Wochentag", 0);
+    EXPECT_EQ(Ticked(), "100010000");
+    CloseWithButton();
+    EXPECT_EQ(source->Value("Wochentag"), "MoFr");
+}
+
+TEST_F(JobEditorsWin, StartPopupRefusesAPastMomentAndTakesTheNextStart) {
+    qv::grid::Rect cell = grid.model().CellRect(0, Col("dxDBGrid1Startzeit"));
+    ClickAt(grid.hwnd(), (cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    ASSERT_TRUE(grid.PopupOpen());  // a click opens it: no text cursor
+    EXPECT_EQ(GetParent(editors->pnlZeit()), grid.PopupWindow());
+    // Empty start: today and now.
+    EXPECT_EQ(editors->PopupMoment().ms / kMsPerSecond, MakeDateTime(2026, 12, 9, 13, 14, 15).ms / kMsPerSecond);
+    CloseWithButton();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0],
+              "Termin darf nicht in der Vergangenheit liegen\n\r"
+              "Aktuelle Uhzeit: 09.12.2026 13:14:15\n\r"
+              "Eingestellte Startzeit: 09.12.2026 13:14:15");
+    EXPECT_EQ(nextStartBase, clock.Now());
+    EXPECT_EQ(source->Value("Startzeit"), "10.12.2026 06:00:00");
+}
+
+TEST_F(JobEditorsWin, StartPopupTakesAFutureMomentToWholeSeconds) {
+    qv::grid::Rect cell = grid.model().CellRect(1, Col("dxDBGrid1Startzeit"));
+    ClickAt(grid.hwnd(), (cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    ASSERT_TRUE(grid.PopupOpen());
+    EXPECT_EQ(editors->PopupMoment(), MakeDateTime(2030, 1, 1, 8, 0, 0));
+    editors->SetPopupMoment(MakeDateTime(2026, 12, 10), MakeTime(8, 0, 0));
+    CloseWithButton();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(source->Value("Startzeit"), "10.12.2026 08:00:00");
+
+    // The time field's own check refuses a past moment while the popup is open.
+    ClickAt(grid.hwnd(), (cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    ASSERT_TRUE(grid.PopupOpen());
+    editors->SetPopupMoment(MakeDateTime(2026, 12, 9), MakeTime(13, 0, 0));
+    std::string error;
+    EXPECT_FALSE(editors->edZeitValidate(error));
+    EXPECT_EQ(error, "Termin darf nicht in der Vergangenheit liegen");
+    SendMessageA(editors->edZeit(), WM_KEYDOWN, VK_RETURN, 0);
+    Pump();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "Termin darf nicht in der Vergangenheit liegen");
+    editors->SetPopupMoment(MakeDateTime(2026, 12, 9), MakeTime(13, 14, 16));
+    EXPECT_TRUE(editors->edZeitValidate(error));
+    grid.ClosePopup();
+}
+
+TEST_F(JobEditorsWin, OperationListOpensUnderTheCellAndWritesTheChoice) {
+    int pfad = Col("dxDBGrid1Pfad");
+    ClickButton(2, "dxDBGrid1Pfad", 1);
+    HWND list = editors->ListBox();
+    ASSERT_TRUE(IsWindowVisible(list));
+    RECT lr, cell = grid.CellRect(2, pfad);
+    GetWindowRect(list, &lr);
+    MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&lr), 2);
+    MapWindowPoints(grid.hwnd(), host, reinterpret_cast<POINT*>(&cell), 2);
+    EXPECT_EQ(lr.top, cell.bottom);
+    EXPECT_EQ(lr.left, cell.left);
+    EXPECT_EQ(lr.right - lr.left, cell.right - cell.left);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 4);
+
+    ClickButton(2, "dxDBGrid1Pfad", 1);  // a second press hides it, nothing changes
+    EXPECT_FALSE(IsWindowVisible(list));
+    EXPECT_EQ(source->State(), RowState::Browse);
+
+    ClickButton(2, "dxDBGrid1Pfad", 1);
+    SendMessageA(list, LB_SETCURSEL, 3, 0);
+    SendMessageA(host, WM_COMMAND, MAKEWPARAM(0x4302, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(list));
+    EXPECT_EQ(source->Value("Pfad"), "Neustart hart");
+    EXPECT_EQ(source->Value("operation"), "");
+    EXPECT_EQ(source->State(), RowState::Edit);
+
+    // A change of the focused column hides it too.
+    ClickButton(2, "dxDBGrid1Pfad", 1);
+    ASSERT_TRUE(IsWindowVisible(list));
+    qv::grid::Rect t = grid.model().CellRect(2, Col("dxDBGrid1Uhrzeit"));
+    ClickAt(grid.hwnd(), t.left + 5, (t.top + t.bottom) / 2);
+    EXPECT_FALSE(IsWindowVisible(list));
+}
+
+TEST_F(JobEditorsWin, FileButtonPutsTheChosenPathIntoPfad) {
+    ClickButton(0, "dxDBGrid1Pfad", 0);  // cancelled: editing, nothing changed
+    EXPECT_EQ(dialogs, 1);
+    EXPECT_EQ(source->State(), RowState::Edit);
+    EXPECT_EQ(source->Value("Pfad"), "c:\\a.exe");
+    fileChoice = "c:\\Programme\\Werkzeug\\lauf.cmd";
+    ClickButton(0, "dxDBGrid1Pfad", 0);
+    EXPECT_EQ(dialogs, 2);
+    EXPECT_EQ(source->Value("Pfad"), fileChoice);
+    EXPECT_FALSE(grid.EditorVisible());
+}
+
+TEST_F(JobEditorsWin, ForcedOperationsAreDrawnWhiteOnRed) {
+    int pfad = Col("dxDBGrid1Pfad");
+    struct Case {
+        int column;
+        const char* text;
+        bool red;
+    } cases[] = {{pfad, "Neustart hart", true},
+                 {pfad, "herunterfahren hart", true},
+                 {pfad, "neustart hart", false},
+                 {pfad, "Neustart", false},
+                 {Col("dxDBGrid1Parameter"), "Neustart hart", false}};
+    for (const auto& c : cases) {
+        COLORREF bg = RGB(1, 2, 3), fg = RGB(4, 5, 6);
+        grid.CustomDrawCell(c.column, 0, c.text, bg, fg);
+        EXPECT_EQ(bg, c.red ? RGB(255, 51, 51) : RGB(1, 2, 3)) << c.text;
+        EXPECT_EQ(fg, c.red ? RGB(255, 255, 255) : RGB(4, 5, 6)) << c.text;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,399 @@
+#include <fstream>
+#include <iterator>
+// The main window in-process under Wine (headless): start-up, closing, the
+// error indicator, the log viewer, dropped files, help contexts, scaling.
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+#include "tests/jobs/TempDir.h"
+#include "ui/main/FrmVistorel.h"
+#include "ui/main/VistorelIds.h"
+
+namespace qv::ui {
+namespace {
+
+HWND Descendant(HWND parent, int id) {
+    struct Args {
+        int id;
+        HWND found;
+    } a{id, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+            auto* a = reinterpret_cast<Args*>(lp);
+            if (GetDlgCtrlID(w) != a->id) return TRUE;
+            a->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+std::string Text(HWND w) {
+    char buf[256] = {};
+    GetWindowTextA(w, buf, sizeof buf);
+    return buf;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    MainWindowTest() : clock(*ParseDateTime("2024-05-15 10:00")) {}
+
+    TfrmVistorel& Build(int dpi = 96, std::string autostart = {}) {
+        autostartValue = std::move(autostart);
+        VistorelEnv env;
+        env.exeDir = dir.path();
+        env.exePath = dir.path() + "Quarvelin.exe";
+        env.clock = &clock;
+        env.dpi = dpi;
+        env.messageBox = [this](HWND, const win::MessageBoxRequest& r) {
+            boxes.push_back(r);
+            int answer = answers.empty() ? IDOK : answers.front();
+            if (!answers.empty()) answers.pop_front();
+            return answer;
+        };
+        env.readAutostart = [this] { return autostartValue; };
+        env.writeAutostart = [this](const std::string& path, bool write) {
+            autostartWrites.push_back((write ? "write " : "delete ") + path);
+        };
+        env.exitWindows = [](UINT, DWORD) -> BOOL { return FALSE; };
+        win::SetErrorSink([this](HWND, const std::string& text) { errors.push_back(text); });
+        window = std::make_unique<TfrmVistorel>(std::move(env));
+        return *window;
+    }
+    ~MainWindowTest() override {
+        window.reset();
+        win::SetErrorSink(nullptr);
+    }
+    HWND Item(int id) { return Descendant(window->hwnd(), id); }
+    bool Checked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+    qv::testing::TempDir dir;
+    FakeClock clock;
+    std::string autostartValue;
+    std::vector<std::string> autostartWrites;
+    std::vector<win::MessageBoxRequest> boxes;
+    std::deque<int> answers;
+    std::vector<std::string> errors;
+    std::unique_ptr<TfrmVistorel> window;
+};
+
+TEST_F(MainWindowTest, FirstStartCreatesTablesAndShowsTheSchedulerOff) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(qv::testing::Exists(dir.path() + "timer.dat"));
+    EXPECT_TRUE(qv::testing::Exists(dir.path() + "log.dat"));
+    EXPECT_TRUE(w.data().tblTimer.active());
+    EXPECT_TRUE(w.data().tblTimer2.active());
+    EXPECT_TRUE(w.data().tblLog.active());
+    EXPECT_EQ(qv::testing::ReadFile(dir.path() + "Quarvelin.ini"), "[App]\r\nmail=1\r\n");
+    EXPECT_EQ(Text(Item(ids::btnAktiv)), "In&aktiv");
+    EXPECT_FALSE(w.aktivDown());
+    EXPECT_FALSE(w.aktivFlat());
+    EXPECT_FALSE(w.timerEnabled());
+    EXPECT_EQ(w.Tray().iconIndex(), 0);
+    EXPECT_FALSE(Checked(ids::chkAutostart));
+    EXPECT_TRUE(Checked(ids::chkMail));
+    EXPECT_TRUE(autostartWrites.empty());
+    EXPECT_EQ(Text(w.hwnd()), "Quarvelin 1.03");
+    // Switching on shows "&Aktiv", down, and runs the timer.
+    SendMessageA(Item(ids::btnAktiv), BM_CLICK, 0, 0);
+    EXPECT_EQ(Text(Item(ids::btnAktiv)), "&Aktiv");
+    EXPECT_TRUE(w.aktivDown());
+    EXPECT_TRUE(w.timerEnabled());
+}
+
+TEST_F(MainWindowTest, AnExistingAutostartEntryIsRewrittenWithTheCurrentPath) {
+    TfrmVistorel& w = Build(96, "C:\\alt\\Quarvelin.exe");
+    w.FormCreate();
+    EXPECT_TRUE(Checked(ids::chkAutostart));
+    ASSERT_EQ(autostartWrites.size(), 1u);
+    EXPECT_EQ(autostartWrites[0], "write " + dir.path() + "Quarvelin.exe");
+    // Clearing the box deletes the entry.
+    SendMessageA(Item(ids::chkAutostart), BM_CLICK, 0, 0);
+    ASSERT_EQ(autostartWrites.size(), 2u);
+    EXPECT_EQ(autostartWrites[1].rfind("delete ", 0), 0u);
+}
+
+TEST_F(MainWindowTest, SettingsFromTheFileDecideMinimizedAndScheduler) {
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini",
+                           "[App]\r\nminimized=1\r\naktiviert=1\r\nmail=0\r\nmailadresse=a@b.de\r\n");
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    EXPECT_TRUE(Checked(ids::chkminimized));
+    EXPECT_TRUE(Checked(ids::chkAktiviert));
+    EXPECT_FALSE(Checked(ids::chkMail));
+    EXPECT_EQ(Text(Item(ids::edMail)), "a@b.de");
+    EXPECT_EQ(Text(Item(ids::btnAktiv)), "&Aktiv");
+    EXPECT_TRUE(w.timerEnabled());
+    // Minimized start: the window stays hidden or minimized, never shown normal.
+    w.ShowAtStart(SW_SHOWNORMAL);
+    EXPECT_TRUE(!IsWindowVisible(w.hwnd()) || IsIconic(w.hwnd()));
+    // A restore shows it normal.
+    w.Wiederherstellen1Click();
+    EXPECT_TRUE(IsWindowVisible(w.hwnd()));
+    EXPECT_FALSE(IsIconic(w.hwnd()));
+    // Editing the address writes it at once.
+    SetWindowTextA(Item(ids::edMail), "neu@b.de");
+    EXPECT_NE(qv::testing::ReadFile(dir.path() + "Quarvelin.ini").find("mailadresse=neu@b.de"),
+              std::string::npos);
+}
+
+TEST_F(MainWindowTest, ClosingAsksUnlessTheSessionEnds) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    answers = {IDCANCEL};
+    SendMessageA(w.hwnd(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "Wirklich beenden ?\n\rWenn Sie beenden werden keine Programme mehr gestartet.");
+    EXPECT_EQ(boxes[0].caption, "Beenden");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OKCANCEL));
+    EXPECT_TRUE(IsWindow(w.hwnd()));
+
+    EXPECT_EQ(SendMessageA(w.hwnd(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(w.endSession());
+    // After a cancelled session end a close asks nothing either.
+    SendMessageA(w.hwnd(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(IsWindow(w.hwnd()));
+    SendMessageA(w.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(w.hwnd(), nullptr);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowTest, ErrorIndicatorLightsAndClearsOnClick) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    HWND image = Item(ids::Image1);
+    EXPECT_FALSE(w.errorIndicator());
+    w.LightErrorIndicator();
+    EXPECT_TRUE(w.errorIndicator());
+    EXPECT_TRUE(GetWindowLongA(image, GWL_STYLE) & WS_VISIBLE);
+    SendMessageA(Item(ids::kPanel1), WM_COMMAND, MAKEWPARAM(ids::Image1, STN_CLICKED),
+                 reinterpret_cast<LPARAM>(image));
+    EXPECT_FALSE(w.errorIndicator());
+    EXPECT_FALSE(GetWindowLongA(image, GWL_STYLE) & WS_VISIBLE);
+}
+
+TEST_F(MainWindowTest, LogViewerIsCreatedOnceAndEmptiesOnlyOnYes) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    w.data().AppendLogEntry("C:\\a.exe", "Datei nicht gefunden");
+    w.data().AppendLogEntry("C:\\b.exe", "abgebrochen");
+    SendMessageA(Item(ids::Button2), BM_CLICK, 0, 0);
+    TfrmLog* log = w.frmLog();
+    ASSERT_NE(log, nullptr);
+    EXPECT_EQ(Text(log->hwnd()), "LogDB");
+    EXPECT_TRUE(IsWindowVisible(log->hwnd()));
+    log->grid().Reload();
+    ASSERT_EQ(log->grid().rowCount(), 2);
+    EXPECT_EQ(log->grid().cellText(0, 0), "C:\\a.exe");  // ID is hidden
+    EXPECT_EQ(log->grid().cellText(1, 1), "abgebrochen");
+
+    // Closing hides; the next click shows the same window.
+    SendMessageA(log->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindowVisible(log->hwnd()));
+    SendMessageA(Item(ids::Button2), BM_CLICK, 0, 0);
+    EXPECT_EQ(w.frmLog(), log);
+    EXPECT_TRUE(IsWindowVisible(log->hwnd()));
+
+    answers = {IDNO};
+    SendMessageA(GetDlgItem(log->hwnd(), TfrmLog::kButton1Id), BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Wirklich alle Eint\xe4ge l\xf6schen?");
+    EXPECT_EQ(boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 2);
+    answers = {IDYES};
+    SendMessageA(GetDlgItem(log->hwnd(), TfrmLog::kButton1Id), BM_CLICK, 0, 0);
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 0);
+    // The viewer's timer refreshes the list from the cursor.
+    log->Timer1Timer();
+    log->grid().Reload();
+    EXPECT_EQ(log->grid().rowCount(), 0);
+}
+
+// A drop handle as the shell builds it: DROPFILES followed by the paths.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+    size_t size = sizeof(DROPFILES) + 1;
+    for (const auto& p : paths) size += p.size() + 1;
+    HGLOBAL mem = GlobalAlloc(GHND, size);
+    auto* df = static_cast<DROPFILES*>(GlobalLock(mem));
+    df->pFiles = sizeof(DROPFILES);
+    df->fWide = FALSE;
+    char* out = reinterpret_cast<char*>(df) + sizeof(DROPFILES);
+    for (const auto& p : paths) {
+        memcpy(out, p.c_str(), p.size() + 1);
+        out += p.size() + 1;
+    }
+    GlobalUnlock(mem);
+    return static_cast<HDROP>(mem);
+}
+
+TEST_F(MainWindowTest, DroppedFilesOnTheGridBecomeInactiveDailyJobs) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    const std::string a = dir.path() + "eins.bat", b = dir.path() + "zwei.exe";
+    qv::testing::WriteFile(a, "x");
+    qv::testing::WriteFile(b, "x");
+    CreateDirectoryA((dir.path() + "Ordner").c_str(), nullptr);
+    SendMessageA(w.grid().hwnd(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({a, dir.path() + "Ordner", b})), 0);
+    engine::Cursor& t = w.data().tblTimer;
+    ASSERT_EQ(t.RecordCount(), 2);
+    t.First();
+    EXPECT_EQ(t.FieldByName("Pfad").AsString(), a);
+    EXPECT_EQ(t.FieldByName("Aktiv").AsString(), "N");
+    EXPECT_EQ(t.FieldByName("Wochentag").AsString(), "Jeden Tag");
+    t.Next();
+    EXPECT_EQ(t.FieldByName("Pfad").AsString(), b);
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(MainWindowTest, NavigatorDeleteAsksFirst) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    const std::string a = dir.path() + "eins.bat";
+    qv::testing::WriteFile(a, "x");
+    SendMessageA(w.grid().hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a})), 0);
+    HWND nav = Item(ids::kNavigator);
+    HWND del = GetDlgItem(nav, win::Navigator::kFirstButtonId + 5);
+    answers = {IDCANCEL};
+    SendMessageA(del, BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Datensatz l\xf6schen?");
+    EXPECT_EQ(boxes[0].caption, "Best\xe4tigung");
+    EXPECT_EQ(boxes[0].cancelText, "Abbrechen");
+    EXPECT_EQ(w.data().tblTimer.RecordCount(), 1);
+    answers = {IDOK};
+    SendMessageA(del, BM_CLICK, 0, 0);
+    EXPECT_EQ(w.data().tblTimer.RecordCount(), 0);
+}
+
+TEST_F(MainWindowTest, MinimizingSavesAChangedRowButNotANewOne) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    const std::string a = dir.path() + "eins.bat";
+    qv::testing::WriteFile(a, "x");
+    SendMessageA(w.grid().hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a})), 0);
+    engine::Cursor& t = w.data().tblTimer;
+    t.Edit();
+    t.FieldByName("Paramter").SetAsString("-neu");
+    SendMessageA(w.hwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(t.state(), engine::DatasetState::Browse);
+    t.Refresh();
+    EXPECT_EQ(t.FieldByName("Paramter").AsString(), "-neu");
+
+    t.Append();
+    t.FieldByName("Pfad").SetAsString("C:\\neu.exe");
+    SendMessageA(w.hwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(t.state(), engine::DatasetState::Insert);
+    t.Cancel();
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST_F(MainWindowTest, HelpContextsAndMissingViewer) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    EXPECT_EQ(help::HelpBinding::ContextOf(Item(ids::chkAktiviert)), 1001u);
+    EXPECT_EQ(help::HelpBinding::ContextOf(Item(ids::btnStarten)), 1u);
+    EXPECT_EQ(help::HelpBinding::ContextOf(w.grid().hwnd()), 1u);
+    SendMessageA(Item(ids::btnHelp), BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "MS Html Help is not installed on this PC.");
+    EXPECT_EQ(boxes[0].caption, "Warnung");
+}
+
+TEST_F(MainWindowTest, StartUpScalesWindowAndFiveColumnsToTheScreen) {
+    TfrmVistorel& w = Build(120);
+    w.FormCreate();
+    RECT r{};
+    GetWindowRect(w.hwnd(), &r);
+    EXPECT_EQ(r.right - r.left, 913);
+    EXPECT_EQ(r.bottom - r.top, 598);
+    EXPECT_EQ(w.grid().ColumnWidth("Aktiv"), 37);
+    EXPECT_EQ(w.grid().ColumnWidth("Intervall"), 53);
+    EXPECT_EQ(w.grid().ColumnWidth("Uhrzeit"), 85);
+    EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 237);
+    EXPECT_EQ(w.grid().ColumnWidth("Paramter"), 70);
+    EXPECT_EQ(w.grid().ColumnWidth("Wochentag"), 94);
+}
+
+TEST_F(MainWindowTest, LayoutWidthsSurviveRestartsWithoutGrowing) {
+    for (int run = 0; run < 3; ++run) {
+        TfrmVistorel& w = Build(120);
+        w.FormCreate();
+        EXPECT_EQ(w.grid().ColumnWidth("Aktiv"), 37) << run;
+        EXPECT_EQ(w.grid().ColumnWidth("Wochentag"), 94) << run;
+        if (run == 0) {
+            EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 237);
+            w.grid().SetColumnWidth("Pfad", 300);  // as if dragged by the user
+        } else {
+            EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 300) << run;
+        }
+        DestroyWindow(w.hwnd());  // the program's own end: layout saved
+        window.reset();
+    }
+    // The settings file keeps the 96-dpi width, beside the options.
+    std::ifstream in(dir.path() + "Quarvelin.ini", std::ios::binary);
+    const std::string ini((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(ini.find("[App]"), std::string::npos);
+    const size_t pfad = ini.find("[\\Gitter\\Columns\\dxDBGrid1Pfad]");
+    ASSERT_NE(pfad, std::string::npos) << ini;
+    EXPECT_NE(ini.find("Width=240", pfad), std::string::npos) << ini;
+}
+
+TEST_F(MainWindowTest, ARowTypedIntoTheGridIsPostedWithItsNextStart) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    SetFocus(w.grid().hwnd());
+    grid::Grid& g = dynamic_cast<JobGridView&>(w.grid()).grid();
+    auto target = [&g] { return g.EditorVisible() ? g.EditorWindow() : g.hwnd(); };
+    auto key = [&](WPARAM vk) { SendMessageA(target(), WM_KEYDOWN, vk, 0); };
+    auto type = [&](const std::string& text) {
+        for (char ch : text) SendMessageA(target(), WM_CHAR, static_cast<unsigned char>(ch), 0);
+    };
+    key(VK_DOWN);  // empty table: a first row
+    type("MoMiFr");
+    key(VK_TAB);
+    type("8:00");
+    key(VK_TAB);
+    type("c:\\x.exe");
+    key(VK_DOWN);  // leaving the row posts it
+    EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors[0]);
+    engine::Cursor& t = w.data().tblTimer;
+    t.Refresh();
+    t.First();
+    ASSERT_FALSE(t.Eof());
+    EXPECT_EQ(t.FieldByName("Pfad").AsString(), "c:\\x.exe");
+    // Posted on Wednesday 15.05.2024 10:00: the next Monday, Wednesday or Friday 08:00.
+    EXPECT_EQ(FormatDateTime(t.FieldByName("Startzeit").AsDateTime()), "2024-05-17 08:00:00.000");
+    EXPECT_EQ(t.FieldByName("Intervall").AsString(), "N");
+    EXPECT_EQ(t.FieldByName("WindowState").AsString(), "Standard");
+}
+
+TEST_F(MainWindowTest, DamagedJobTableIsReportedBackedUpAndRepaired) {
+    qv::testing::WriteFile(dir.path() + "timer.dat", "kaputt");
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+    EXPECT_EQ(boxes[0].caption, "Quarvelin");
+    EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(qv::testing::ReadFile(dir.path() + "timer.dat.bak"), "kaputt");
+    EXPECT_TRUE(w.data().tblTimer.active());
+    EXPECT_TRUE(errors.empty());
+}
+
+}  // namespace
+}  // namespace qv::ui

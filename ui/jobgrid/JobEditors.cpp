@@ -1,0 +1,311 @@
+#include "ui/jobgrid/JobEditors.h"
+
+#include <commdlg.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "win/Window.h"
+
+namespace qv::ui {
+
+namespace {
+
+constexpr int kChkWochentagId = 0x4301;
+constexpr int kListBoxId = 0x4302;
+constexpr int kCalendarId = 1;
+constexpr int kLabelId = 2;
+constexpr int kEdZeitId = 3;
+constexpr UINT_PTR kEdZeitSubclass = 0x4303;
+
+SYSTEMTIME ToSystemTime(DateTime dt) {
+    CivilDateTime c = ToCivil(dt);
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(c.year);
+    st.wMonth = static_cast<WORD>(c.month);
+    st.wDay = static_cast<WORD>(c.day);
+    st.wHour = static_cast<WORD>(c.hour);
+    st.wMinute = static_cast<WORD>(c.minute);
+    st.wSecond = static_cast<WORD>(c.second);
+    st.wMilliseconds = static_cast<WORD>(c.millisecond);
+    st.wDayOfWeek = static_cast<WORD>(DayOfWeek(dt) - 1);
+    return st;
+}
+
+}  // namespace
+
+// pnlZeit: the month calendar with the time field under it. Reports the time
+// field's check moments: Enter in it, or leaving it after a change.
+class TimePanel : public win::Window {
+public:
+    std::function<void()> onValidate;
+
+    HWND Create(HWND parent) {
+        HWND h = CreateWin("QvTimePanel", 0, WS_CHILD | WS_CLIPCHILDREN, "", 0, 0, 10, 10, parent, nullptr);
+        if (!h) throw std::runtime_error("Zeitauswahl kann nicht erzeugt werden");
+        HINSTANCE inst = GetModuleHandleA(nullptr);
+        calendar_ = CreateWindowExA(0, MONTHCAL_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10, 10, h,
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCalendarId)), inst, nullptr);
+        RECT req{0, 0, 180, 150};
+        if (calendar_) MonthCal_GetMinReqRect(calendar_, &req);
+        int cw = std::max<int>(req.right - req.left, 160), chh = std::max<int>(req.bottom - req.top, 120);
+        MoveWindow(calendar_, 0, 0, cw, chh, FALSE);
+        label_ = CreateWindowExA(0, "STATIC", "Zeit :", WS_CHILD | WS_VISIBLE, 8, chh + 9, 36, 16, h,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), inst, nullptr);
+        time_ = CreateWindowExA(0, DATETIMEPICK_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_TIMEFORMAT | DTS_UPDOWN,
+                                48, chh + 5, 96, 22, h, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEdZeitId)), inst,
+                                nullptr);
+        if (time_) {
+            SendMessageA(time_, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("HH':'mm':'ss"));
+            SetWindowSubclass(time_, TimeFieldProc, kEdZeitSubclass, reinterpret_cast<DWORD_PTR>(this));
+        }
+        HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+        SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        SendMessageA(time_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        MoveWindow(h, 0, 0, cw, chh + 32, FALSE);
+        return h;
+    }
+    HWND calendar() const { return calendar_; }
+    HWND label() const { return label_; }
+    HWND time() const { return time_; }
+    void ClearChanged() { changed_ = false; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_NOTIFY) {
+            auto* hdr = reinterpret_cast<NMHDR*>(lp);
+            if (hdr->hwndFrom == time_ && hdr->code == DTN_DATETIMECHANGE) changed_ = true;
+            if (hdr->hwndFrom == time_ && hdr->code == NM_KILLFOCUS && changed_) Validate();
+            return 0;
+        }
+        return Default(msg, wp, lp);
+    }
+
+private:
+    void Validate() {
+        changed_ = false;
+        if (onValidate) onValidate();
+    }
+    static LRESULT CALLBACK TimeFieldProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+        if (msg == WM_KEYDOWN && wp == VK_RETURN) {
+            auto* self = reinterpret_cast<TimePanel*>(ref);
+            win::Guarded(h, [&] { self->Validate(); });
+            return 0;
+        }
+        if (msg == WM_NCDESTROY) RemoveWindowSubclass(h, TimeFieldProc, kEdZeitSubclass);
+        return DefSubclassProc(h, msg, wp, lp);
+    }
+
+    HWND calendar_ = nullptr, label_ = nullptr, time_ = nullptr;
+    bool changed_ = false;
+};
+
+JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& source, Deps deps)
+    : main_(mainWindow), grid_(grid), source_(source), deps_(std::move(deps)) {
+    if (!deps_.clock) throw std::invalid_argument("JobEditors needs a clock");
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    chkWochentag_.Create(main_, kChkWochentagId, 0, 0, 120, 100);
+    std::vector<std::string> items(DayItemTexts().begin(), DayItemTexts().end());
+    chkWochentag_.SetItems(items);
+    MoveWindow(chkWochentag_.hwnd(), 0, 0, 120, chkWochentag_.FullHeight(), FALSE);
+    chkWochentag_.OnToggle = [this](int index, bool checked) { chkWochentagChange(index, checked); };
+
+    pnlZeit_ = std::make_unique<TimePanel>();
+    pnlZeit_->Create(main_);
+    pnlZeit_->onValidate = [this] { CheckTimeField(); };
+
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    listBox_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0, 190,
+                               10, main_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListBoxId)), inst, nullptr);
+    if (!listBox_) throw std::runtime_error("Liste kann nicht erzeugt werden");
+    SendMessageA(listBox_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    for (const char* op : OperationNames()) SendMessageA(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(op));
+}
+
+JobEditors::~JobEditors() {
+    grid_.InitPopup = nullptr;
+    grid_.CloseUp = nullptr;
+    grid_.ButtonClick = nullptr;
+    grid_.ChangeColumn = nullptr;
+    grid_.CustomDrawCell = nullptr;
+    if (listBox_ && IsWindow(listBox_)) DestroyWindow(listBox_);
+}
+
+HWND JobEditors::pnlZeit() const { return pnlZeit_->hwnd(); }
+HWND JobEditors::Calendar() const { return pnlZeit_->calendar(); }
+HWND JobEditors::Label2() const { return pnlZeit_->label(); }
+HWND JobEditors::edZeit() const { return pnlZeit_->time(); }
+
+void JobEditors::Bind() {
+    grid_.SetPopupControl(Col("dxDBGrid1Wochentag"), chkWochentag_.hwnd());
+    grid_.SetPopupControl(Col("dxDBGrid1Startzeit"), pnlZeit_->hwnd());
+    grid_.InitPopup = [this](int column) {
+        if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagInitPopup(column);
+        else if (column == Col("dxDBGrid1Startzeit")) dxDBGrid1StartzeitInitPopup(column);
+    };
+    grid_.CloseUp = [this](int column, std::string& text, bool& accept) {
+        if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagCloseUp(column, text, accept);
+        else if (column == Col("dxDBGrid1Startzeit")) dxDBGrid1StartzeitCloseUp(column, text, accept);
+    };
+    grid_.ButtonClick = [this](int column, int button) {
+        if (column == Col("dxDBGrid1Pfad")) dxDBGrid1PfadButtonClick(column, button);
+    };
+    grid_.ChangeColumn = [this](int column) { dxDBGrid1ChangeColumn(column); };
+    grid_.CustomDrawCell = [this](int column, int row, const std::string& text, COLORREF& bg, COLORREF& fg) {
+        dxDBGrid1PfadCustomDrawCell(column, row, text, bg, fg);
+    };
+}
+
+// ------------------------------------------------------------ day rule
+
+void JobEditors::dxDBGrid1WochentagInitPopup(int) {
+    DayItems items = DayItemsFromRule(source_.Value("Wochentag"));
+    for (int i = 0; i < kDayItemCount; ++i) chkWochentag_.SetChecked(i, items[static_cast<size_t>(i)]);
+}
+
+void JobEditors::chkWochentagChange(int index, bool checked) {
+    DayItems items{};
+    for (int i = 0; i < kDayItemCount; ++i) items[static_cast<size_t>(i)] = chkWochentag_.Checked(i);
+    items[static_cast<size_t>(index)] = checked;
+    ApplyDayToggle(items, index);
+    for (int i = 0; i < kDayItemCount; ++i) chkWochentag_.SetChecked(i, items[static_cast<size_t>(i)]);
+}
+
+void JobEditors::dxDBGrid1WochentagCloseUp(int, std::string& text, bool& accept) {
+    DayItems items{};
+    for (int i = 0; i < kDayItemCount; ++i) items[static_cast<size_t>(i)] = chkWochentag_.Checked(i);
+    text = DayRuleFromItems(items);
+    accept = true;
+}
+
+// ------------------------------------------------------------ start time
+
+DateTime JobEditors::PopupMoment() const {
+    SYSTEMTIME day{}, time{};
+    MonthCal_GetCurSel(Calendar(), &day);
+    DateTime_GetSystemtime(edZeit(), &time);
+    DateTime date = MakeDateTime(day.wYear, day.wMonth, day.wDay);
+    return DatePart(date) + MakeTime(time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
+}
+
+void JobEditors::SetPopupMoment(DateTime date, TimeOfDay time) {
+    SYSTEMTIME day = ToSystemTime(DatePart(date));
+    SYSTEMTIME clock = ToSystemTime(DatePart(date) + time);
+    MonthCal_SetCurSel(Calendar(), &day);
+    DateTime_SetSystemtime(edZeit(), GDT_VALID, &clock);
+    pnlZeit_->ClearChanged();
+}
+
+void JobEditors::dxDBGrid1StartzeitInitPopup(int) {
+    DateTime stored{};
+    std::string text = source_.Value("Startzeit");
+    if (!text.empty() && !ParseStartText(text, stored)) stored = DateTime{};
+    StartPopupValues v = StartPopupOpen(deps_.clock->Now(), stored);
+    SetPopupMoment(v.date, v.time);
+}
+
+bool JobEditors::edZeitValidate(std::string& errorText) {
+    DateTime chosen = PopupMoment();
+    if (MomentAllowed(deps_.clock->Now(), chosen)) return true;
+    errorText = kPastMomentText;
+    return false;
+}
+
+void JobEditors::CheckTimeField() {
+    std::string error;
+    if (edZeitValidate(error)) return;
+    MessageBeep(MB_OK);
+    SetFocus(edZeit());
+    win::ShowGeneralError(main_, error);
+}
+
+void JobEditors::dxDBGrid1StartzeitCloseUp(int, std::string& text, bool& accept) {
+    DateTime m = PopupMoment();
+    StartCloseResult r = StartPopupClose(deps_.clock->Now(), DatePart(m), TimePart(m), deps_.nextStart);
+    if (!r.message.empty()) {
+        if (deps_.showMessage) deps_.showMessage(main_, r.message);
+        else MessageBoxA(main_, r.message.c_str(), win::AppTitle().c_str(), MB_OK);
+    }
+    text = r.text;
+    accept = r.accept;
+}
+
+// ------------------------------------------------------------ action column
+
+bool JobEditors::DefaultOpenFile(HWND owner, std::string& path) {
+    std::vector<char> buf(4096, '\0');
+    std::copy_n(lastFile_.begin(), std::min(lastFile_.size(), buf.size() - 1), buf.begin());
+    static const char filter[] = "Ausf\xfchrbar\0*.exe;*.bat;*.com;*.cmd\0Alle\0*.*\0";
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = buf.data();
+    ofn.nMaxFile = static_cast<DWORD>(buf.size());
+    ofn.lpstrInitialDir = lastFile_.empty() ? "\\\\localhost" : nullptr;
+    // The current directory is left at the chosen file's folder.
+    ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
+    if (!GetOpenFileNameA(&ofn)) return false;
+    path = buf.data();
+    lastFile_ = path;
+    return true;
+}
+
+void JobEditors::dxDBGrid1PfadButtonClick(int column, int button) {
+    if (button == 0) {
+        source_.Edit();
+        std::string path;
+        bool chosen = deps_.openFile ? deps_.openFile(main_, path) : DefaultOpenFile(main_, path);
+        if (!chosen) return;
+        source_.Edit();
+        source_.SetValue("Pfad", path);
+        return;
+    }
+    if (button != 1) return;
+    if (IsWindowVisible(listBox_)) {
+        ShowWindow(listBox_, SW_HIDE);
+        return;
+    }
+    RECT cell = grid_.CellRect(grid_.FocusedRow(), column);
+    MapWindowPoints(grid_.hwnd(), main_, reinterpret_cast<POINT*>(&cell), 2);
+    int itemHeight = static_cast<int>(SendMessageA(listBox_, LB_GETITEMHEIGHT, 0, 0));
+    int height = 4 * std::max(itemHeight, 13) + 2 * GetSystemMetrics(SM_CYBORDER) + 2;
+    SendMessageA(listBox_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    SetWindowPos(listBox_, HWND_TOP, cell.left, cell.bottom, cell.right - cell.left, height, SWP_SHOWWINDOW);
+}
+
+bool JobEditors::HandleCommand(WPARAM wp, LPARAM lp) {
+    if (reinterpret_cast<HWND>(lp) != listBox_ || HIWORD(wp) != LBN_SELCHANGE) return false;
+    ListBoxClick();
+    return true;
+}
+
+void JobEditors::ListBoxClick() {
+    LRESULT sel = SendMessageA(listBox_, LB_GETCURSEL, 0, 0);
+    source_.Edit();
+    if (sel != LB_ERR) {
+        int column = grid_.FocusedColumn();
+        std::string field = column >= 0 ? grid_.model().column(column).field : std::string("Pfad");
+        source_.SetValue(field, OperationNames()[static_cast<size_t>(sel)]);
+    }
+    ShowWindow(listBox_, SW_HIDE);
+}
+
+void JobEditors::HideOperationList() {
+    if (listBox_) ShowWindow(listBox_, SW_HIDE);
+}
+
+void JobEditors::dxDBGrid1ChangeColumn(int) { HideOperationList(); }
+
+void JobEditors::dxDBGrid1PfadCustomDrawCell(int column, int, const std::string& text, COLORREF& background,
+                                             COLORREF& textColor) {
+    if (column != Col("dxDBGrid1Pfad") || !IsForcedOperation(text)) return;
+    background = RGB(255, 51, 51);
+    textColor = RGB(255, 255, 255);
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,93 @@
+// The editors of three job grid columns and the drawing of forced operations:
+// the day-rule popup chkWochentag, the start-time popup pnlZeit (Calendar,
+// Label2, edZeit), the action column's file dialog and operation list ListBox.
+// The main window owns one of these; Bind() hooks it to the grid's events.
+// All editors change values of the current row only; none of them posts.
+#pragma once
+
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/DateTime.h"
+#include "ui/jobgrid/JobEditorRules.h"
+#include "ui/grid/CheckList.h"
+#include "ui/grid/Grid.h"
+#include "ui/grid/GridDataSource.h"
+
+namespace qv::ui {
+
+class TimePanel;
+
+class JobEditors {
+public:
+    struct Deps {
+        const Clock* clock = nullptr;
+        // CalcNextStart for the editor cursor's current row from base.
+        std::function<DateTime(DateTime base)> nextStart;
+        // A message window with an OK button (the start-time refusal).
+        std::function<void(HWND owner, const std::string& text)> showMessage;
+        // The file dialog: true with the chosen full path, false when cancelled.
+        // Left empty, the system's open dialog is used.
+        std::function<bool(HWND owner, std::string& path)> openFile;
+    };
+
+    // Creates the hidden editor controls as children of mainWindow.
+    JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& source, Deps deps);
+    ~JobEditors();
+    JobEditors(const JobEditors&) = delete;
+    JobEditors& operator=(const JobEditors&) = delete;
+
+    // Sets the grid's popup controls and its InitPopup, CloseUp, ButtonClick,
+    // ChangeColumn and CustomDrawCell events.
+    void Bind();
+    // For the main window's WM_COMMAND: a selection in the operation list.
+    bool HandleCommand(WPARAM wp, LPARAM lp);
+    // tblTimerBeforeScroll's part: the list never stays open over another row.
+    void HideOperationList();
+
+    grid::CheckList& chkWochentag() { return chkWochentag_; }
+    HWND pnlZeit() const;
+    HWND Calendar() const;
+    HWND Label2() const;
+    HWND edZeit() const;
+    HWND ListBox() const { return listBox_; }
+
+    // Handlers.
+    void dxDBGrid1WochentagInitPopup(int column);
+    void chkWochentagChange(int index, bool checked);
+    void dxDBGrid1WochentagCloseUp(int column, std::string& text, bool& accept);
+    void dxDBGrid1StartzeitInitPopup(int column);
+    // False (with errorText) refuses a moment before now.
+    bool edZeitValidate(std::string& errorText);
+    void dxDBGrid1StartzeitCloseUp(int column, std::string& text, bool& accept);
+    void dxDBGrid1PfadButtonClick(int column, int button);
+    void ListBoxClick();
+    void dxDBGrid1ChangeColumn(int column);
+    void dxDBGrid1PfadCustomDrawCell(int column, int row, const std::string& text, COLORREF& background,
+                                     COLORREF& textColor);
+
+    // The moment Calendar and edZeit show together.
+    DateTime PopupMoment() const;
+    void SetPopupMoment(DateTime date, TimeOfDay time);
+
+private:
+    bool DefaultOpenFile(HWND owner, std::string& path);
+    int Col(const char* name) const { return grid_.model().FindColumn(name); }
+    void CheckTimeField();
+
+    HWND main_;
+    grid::Grid& grid_;
+    grid::GridDataSource& source_;
+    Deps deps_;
+    grid::CheckList chkWochentag_;
+    std::unique_ptr<TimePanel> pnlZeit_;
+    HWND listBox_ = nullptr;
+    std::string lastFile_;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,40 @@
+#include "ui/jobgrid/JobGridColumns.h"
+
+namespace qv::ui {
+
+std::vector<grid::Column> JobGridColumns() {
+    using grid::ColumnKind;
+    auto make = [](const char* name, const char* field, const char* caption, int width, ColumnKind kind) {
+        grid::Column c;
+        c.name = name;
+        c.field = field;
+        c.caption = caption;
+        c.width = width;
+        c.kind = kind;
+        return c;
+    };
+    std::vector<grid::Column> cols;
+    grid::Column id = make("dxDBGrid1ID", "ID", "", 58, ColumnKind::Text);
+    id.visible = false;
+    cols.push_back(id);
+    cols.push_back(make("dxDBGrid1Wochentag", "Wochentag", "Wochentag", 94, ColumnKind::Popup));
+    cols.push_back(make("dxDBGrid1Uhrzeit", "Uhrzeit", "Zeit/Intervall", 68, ColumnKind::Time));
+    grid::Column action = make("dxDBGrid1Pfad", "Pfad", "Aktion", 190, ColumnKind::Button);
+    action.buttons = {grid::ButtonGlyph::Ellipsis, grid::ButtonGlyph::DownArrow};
+    cols.push_back(action);
+    cols.push_back(make("dxDBGrid1Parameter", "Paramter", "Parameter", 56, ColumnKind::Text));
+    cols.push_back(make("dxDBGrid1Intervall", "Intervall", "Intervall", 43, ColumnKind::Check));
+    cols.push_back(make("dxDBGrid1Nachholen", "nacholen", "Nachholen", 41, ColumnKind::Check));
+    grid::Column aktiv = make("dxDBGrid1Aktiv", "Aktiv", "Aktiv", 30, ColumnKind::Check);
+    aktiv.minWidth = 20;
+    cols.push_back(aktiv);
+    grid::Column start = make("dxDBGrid1Startzeit", "Startzeit", "Startzeit", 119, ColumnKind::Popup);
+    start.noTextCursor = true;
+    cols.push_back(start);
+    grid::Column ws = make("dxDBGrid1WindowState", "WindowState", "WindowState", 85, ColumnKind::PickList);
+    ws.pickItems = {"Standard", "maximiert", "minimiert", "versteckt"};
+    cols.push_back(ws);
+    return cols;
+}
+
+}  // namespace qv::ui

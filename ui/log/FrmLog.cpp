@@ -1,0 +1,123 @@
+#include "ui/log/FrmLog.h"
+
+#include "win/Window.h"
+
+namespace qv::ui {
+
+namespace {
+
+constexpr int kNavigatorHeight = 25;
+constexpr int kPanelHeight = 36;
+
+std::vector<ListColumn> LogColumns() {
+    return {{"ID", "ID", 49, true},
+            {"Pfad", "Pfad", 189, false},
+            {"Fehler", "Fehler", 226, false},
+            {"Zeit", "Zeit", 113, false}};
+}
+
+}  // namespace
+
+TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBox, int dpi)
+    : tblLog_(tblLog), messageBox_(std::move(messageBox)), dpi_(dpi) {
+    using win::Scale;
+    CreateWin(kClassName, 0, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, "LogDB", Scale(271, dpi),
+              Scale(203, dpi), Scale(556, dpi), Scale(480, dpi), owner, nullptr);
+    font_.reset(win::CreateUiFont(dpi));
+    grid_ = std::make_unique<CursorListView>(LogColumns(), "Pfad", dpi);
+    grid_->Create(hwnd(), kGridId);
+    DBNavigator1_.Create(hwnd(), kNavigatorId,
+                         {{win::NavButton::First, "Erster Datensatz"},
+                          {win::NavButton::Prior, "Vorheriger Datensatz"},
+                          {win::NavButton::Next, "N\xe4" "chster Datensatz"},
+                          {win::NavButton::Last, "Letzter Datensatz"},
+                          {win::NavButton::Delete, "Datensatz l\xf6schen"},
+                          {win::NavButton::Refresh, "Daten aktualisieren"}});
+    DBNavigator1_.SetHintTime(20000);
+    DBNavigator1_.Click = [this](win::NavButton b) { NavigatorClick(b); };
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    panel_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd(), nullptr,
+                             inst, nullptr);
+    Button1_ = CreateWindowExA(0, "BUTTON", "Alle l\xf6schen",
+                               WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0,
+                               hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButton1Id)),
+                               inst, nullptr);
+    win::SetFontOnChildren(hwnd(), font_.get());
+    grid_->Bind(&tblLog_);
+    Layout();
+    SetTimer(hwnd(), kTimer1Id, 1000, nullptr);
+}
+
+void TfrmLog::Layout() {
+    RECT rc{};
+    GetClientRect(hwnd(), &rc);
+    const int nav = win::Scale(kNavigatorHeight, dpi_);
+    const int panel = win::Scale(kPanelHeight, dpi_);
+    const int gridHeight = rc.bottom - nav - panel;
+    grid_->SetBounds(0, 0, rc.right, gridHeight > 0 ? gridHeight : 0);
+    DBNavigator1_.SetBounds(0, rc.bottom - nav - panel, rc.right, nav);
+    MoveWindow(panel_, 0, rc.bottom - panel, rc.right, panel, TRUE);
+    MoveWindow(Button1_, win::Scale(8, dpi_), rc.bottom - panel + win::Scale(4, dpi_),
+               win::Scale(75, dpi_), win::Scale(25, dpi_), TRUE);
+}
+
+void TfrmLog::ShowAndRaise() {
+    ShowWindow(hwnd(), IsIconic(hwnd()) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(hwnd());
+    BringWindowToTop(hwnd());
+}
+
+void TfrmLog::Timer1Timer() {
+    if (tblLog_.active()) tblLog_.Refresh();
+}
+
+void TfrmLog::Button1Click() {
+    win::MessageBoxRequest r;
+    r.text = "Wirklich alle Eint\xe4ge l\xf6schen?";
+    r.caption = win::AppTitle();
+    r.type = MB_YESNO | MB_ICONQUESTION;
+    if (messageBox_(hwnd(), r) == IDYES) tblLog_.EmptyTable();
+}
+
+void TfrmLog::NavigatorClick(win::NavButton button) {
+    if (!tblLog_.active()) return;
+    switch (button) {
+        case win::NavButton::First: tblLog_.First(); break;
+        case win::NavButton::Prior: tblLog_.Prior(); break;
+        case win::NavButton::Next: tblLog_.Next(); break;
+        case win::NavButton::Last: tblLog_.Last(); break;
+        case win::NavButton::Refresh: tblLog_.Refresh(); break;
+        case win::NavButton::Delete: {
+            if (tblLog_.RecordCount() == 0) return;
+            win::MessageBoxRequest r;
+            r.text = "Datensatz l\xf6schen?";
+            r.caption = "Best\xe4tigung";
+            r.type = MB_OKCANCEL | MB_ICONQUESTION;
+            r.cancelText = "Abbrechen";
+            if (messageBox_(hwnd(), r) == IDOK) tblLog_.Delete();
+            break;
+        }
+        default: break;
+    }
+}
+
+LRESULT TfrmLog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_SIZE:
+            Layout();
+            return 0;
+        case WM_TIMER:
+            if (wp == kTimer1Id) Timer1Timer();
+            return 0;
+        case WM_COMMAND:
+            if (LOWORD(wp) == kButton1Id && HIWORD(wp) == BN_CLICKED) Button1Click();
+            return 0;
+        case WM_CLOSE:
+            ShowWindow(hwnd(), SW_HIDE);
+            return 0;
+        default:
+            return Default(msg, wp, lp);
+    }
+}
+
+}  // namespace qv::ui

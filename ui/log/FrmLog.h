@@ -1,0 +1,55 @@
+// The log viewer: a non-modal window listing the main window's run log cursor
+// (read-only), with a navigator and "Alle löschen". Created once; closing it
+// only hides it. It refreshes the cursor once a second from its creation on.
+#pragma once
+
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <memory>
+
+#include "engine/Table.h"
+#include "ui/data/CursorList.h"
+#include "win/Handles.h"
+#include "win/MessageBox.h"
+#include "win/Navigator.h"
+#include "win/Window.h"
+
+namespace qv::ui {
+
+class TfrmLog : public win::Window {
+public:
+    static constexpr const char* kClassName = "TfrmLog";
+    static constexpr int kGridId = 100;
+    static constexpr int kNavigatorId = 101;
+    static constexpr int kButton1Id = 102;
+    static constexpr UINT_PTR kTimer1Id = 1;
+
+    TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBox, int dpi);
+
+    // Shows the window, or brings it to the front when shown.
+    void ShowAndRaise();
+    void Timer1Timer();
+    void Button1Click();
+    void NavigatorClick(win::NavButton button);
+
+    CursorListView& grid() { return *grid_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void Layout();
+
+    engine::Cursor& tblLog_;
+    win::MessageBoxFn messageBox_;
+    int dpi_;
+    win::Font font_;
+    std::unique_ptr<CursorListView> grid_;
+    win::Navigator DBNavigator1_;
+    HWND panel_ = nullptr;
+    HWND Button1_ = nullptr;
+};
+
+}  // namespace qv::ui

@@ -1,0 +1,47 @@
+// A navigator bar: a row of equally wide buttons with drawn glyphs (first,
+// prior, next, last, insert, delete, edit, post, cancel, refresh), each with a
+// hint. The owner decides which buttons the bar has and what a click does.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win/Window.h"
+
+namespace qv::win {
+
+enum class NavButton { First, Prior, Next, Last, Insert, Delete, Edit, Post, Cancel, Refresh };
+
+class Navigator : public Window {
+public:
+    struct Button {
+        NavButton kind;
+        std::string hint;
+    };
+    // Control ids of the buttons: kFirstButtonId + position in the bar.
+    static constexpr int kFirstButtonId = 100;
+
+    HWND Create(HWND parent, int id, std::vector<Button> buttons);
+    void SetBounds(int x, int y, int width, int height);
+    void SetHintTime(int ms);
+    void SetEnabled(NavButton kind, bool enabled);
+    HWND ButtonWindow(NavButton kind) const;  // nullptr when the bar has no such button
+
+    std::function<void(NavButton)> Click;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    void Layout();
+    void DrawButton(const DRAWITEMSTRUCT& item);
+
+    std::vector<Button> buttons_;
+    std::vector<HWND> windows_;
+    HWND tooltip_ = nullptr;
+};
+
+}  // namespace qv::win

@@ -1,0 +1,116 @@
+#include "win/TrayIcon.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+namespace qv::win {
+
+namespace {
+constexpr UINT kIconId = 1;
+}
+
+TrayIcon::TrayIcon() {
+    CreateWin("QvTrayIconWindow", 0, WS_POPUP, "", 0, 0, 0, 0, nullptr, nullptr);
+}
+
+TrayIcon::~TrayIcon() {
+    if (visible_) Notify(NIM_DELETE);
+}
+
+void TrayIcon::SetIcons(std::vector<HICON> icons) {
+    icons_ = std::move(icons);
+    if (visible_) Notify(NIM_MODIFY);
+}
+
+HICON TrayIcon::CurrentIcon() const {
+    if (index_ >= 0 && index_ < static_cast<int>(icons_.size())) return icons_[index_];
+    return nullptr;
+}
+
+bool TrayIcon::Notify(DWORD action) {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = hwnd();
+    nid.uID = kIconId;
+    if (action != NIM_DELETE) {
+        nid.uFlags = NIF_MESSAGE | NIF_ICON;
+        nid.uCallbackMessage = kCallbackMessage;
+        nid.hIcon = CurrentIcon();
+        if (!tip_.empty()) {
+            nid.uFlags |= NIF_TIP;
+            std::memcpy(nid.szTip, tip_.c_str(), tip_.size() + 1);
+        }
+    }
+    return Shell_NotifyIconA(action, &nid) != FALSE;
+}
+
+bool TrayIcon::Show() {
+    wanted_ = true;
+    if (visible_) return true;
+    visible_ = Notify(NIM_ADD);
+    return visible_;
+}
+
+void TrayIcon::Hide() {
+    wanted_ = false;
+    if (visible_) Notify(NIM_DELETE);  // a failure means the icon is gone already
+    visible_ = false;
+}
+
+void TrayIcon::SetIconIndex(int index) {
+    index_ = index;
+    if (visible_) Notify(NIM_MODIFY);
+}
+
+bool TrayIcon::SetTip(const std::string& tip) {
+    if (tip.size() > kMaxTip) return false;
+    tip_ = tip;
+    if (visible_) Notify(NIM_MODIFY);
+    return true;
+}
+
+void TrayIcon::MinimizeToTray(HWND appWindow) {
+    if (visible_) ShowWindow(appWindow, SW_HIDE);
+    if (Minimized) Minimized();
+}
+
+void TrayIcon::RestoreApp(HWND appWindow) {
+    if (!IsWindowVisible(appWindow) || IsIconic(appWindow)) {
+        ShowWindow(appWindow, SW_RESTORE);
+        ShowWindow(appWindow, SW_SHOW);
+    }
+    SetForegroundWindow(appWindow);
+}
+
+UINT TrayIcon::TrackMenu(HWND owner, HMENU menu) {
+    POINT pt{};
+    GetCursorPos(&pt);
+    SetForegroundWindow(owner);
+    UINT cmd = static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x,
+                                                pt.y, 0, owner, nullptr));
+    // Lets the menu close when the user clicks elsewhere next time.
+    PostMessageA(owner, WM_NULL, 0, 0);
+    return cmd;
+}
+
+LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case kCallbackMessage:
+            if (LOWORD(lp) == WM_LBUTTONDBLCLK && DoubleClick) DoubleClick();
+            if (LOWORD(lp) == WM_RBUTTONUP && RightClick) RightClick();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            if (visible_) Notify(NIM_DELETE);
+            visible_ = false;
+            // The session goes on: put the icon back.
+            if (!wp && wanted_) visible_ = Notify(NIM_ADD);
+            return 0;
+        default:
+            return Default(msg, wp, lp);
+    }
+}
+
+}  // namespace qv::win

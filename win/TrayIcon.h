@@ -1,0 +1,76 @@
+// A notification-area icon with a hidden window of its own that receives the
+// shell's callback messages. Knows nothing of the application: the owner sets
+// the icons and reacts through the events.
+//
+// The hidden window is a top-level window, so it sees the session-end
+// messages: it agrees to a session end, and removes the icon when the outcome
+// is reported; after a cancelled session end it puts the icon back, so the
+// program never runs on without one.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win/Window.h"
+
+namespace qv::win {
+
+class TrayIcon : public Window {
+public:
+    static constexpr UINT kCallbackMessage = WM_USER + 100;
+    static constexpr size_t kMaxTip = 63;
+
+    TrayIcon();
+    ~TrayIcon() override;
+
+    // Icons by index (not owned; they must outlive the control).
+    void SetIcons(std::vector<HICON> icons);
+    // Shows the icon (NIM_ADD). False when the shell refused it (no
+    // notification area); the control then stays switched off.
+    bool Show();
+    // Removes the icon (NIM_DELETE). An icon that is already gone (the shell
+    // restarted, or a session end took it away) is no error.
+    void Hide();
+    bool visible() const { return visible_; }
+
+    // A new image shows at once while the icon is visible.
+    void SetIconIndex(int index);
+    int iconIndex() const { return index_; }
+    // Refuses (returns false, keeps the old tip) a tip longer than kMaxTip.
+    bool SetTip(const std::string& tip);
+    const std::string& tip() const { return tip_; }
+
+    // Minimizes the application window into the tray: hides its taskbar
+    // button when the icon is visible, then raises Minimized. Without an icon
+    // the window stays minimized on the taskbar, so it can be restored.
+    void MinimizeToTray(HWND appWindow);
+    // Shows the window normal again (also one never shown), brings it to the
+    // foreground.
+    static void RestoreApp(HWND appWindow);
+
+    // Opens menu at the mouse position after bringing owner to the front;
+    // returns the chosen command id (0 for none).
+    static UINT TrackMenu(HWND owner, HMENU menu);
+
+    std::function<void()> DoubleClick;  // left double-click
+    std::function<void()> RightClick;   // right button released
+    std::function<void()> Minimized;    // after MinimizeToTray
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    bool Notify(DWORD action);
+    HICON CurrentIcon() const;
+
+    std::vector<HICON> icons_;
+    int index_ = 0;
+    std::string tip_;
+    bool visible_ = false;
+    bool wanted_ = false;  // switched on by the owner
+};
+
+}  // namespace qv::win

@@ -1,0 +1,122 @@
+#include "win/Window.h"
+
+#include <commctrl.h>
+
+#include "win/Handles.h"
+
+namespace qv::win {
+
+void ImageListTraits::close(HIMAGELIST h) { ImageList_Destroy(h); }
+
+namespace {
+
+std::string& TitleStore() {
+    static std::string title = "Quarvelin";
+    return title;
+}
+
+ErrorSink& SinkStore() {
+    static ErrorSink sink;
+    return sink;
+}
+
+}  // namespace
+
+void SetAppTitle(const std::string& title) { TitleStore() = title; }
+const std::string& AppTitle() { return TitleStore(); }
+void SetErrorSink(ErrorSink sink) { SinkStore() = std::move(sink); }
+
+std::string ErrorBoxText(const std::string& message) {
+    if (!message.empty() && message.back() == '.') return message;
+    return message + ".";
+}
+
+void ShowGeneralError(HWND owner, const std::string& text) {
+    try {
+        if (SinkStore()) {
+            SinkStore()(owner, text);
+            return;
+        }
+    } catch (...) {
+    }
+    MessageBoxA(owner, ErrorBoxText(text).c_str(), AppTitle().c_str(), MB_OK | MB_ICONERROR);
+}
+
+int ScreenDpi() {
+    WindowDC dc(nullptr);
+    return dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
+}
+
+Window::~Window() {
+    if (hwnd_) {
+        HWND h = hwnd_;
+        SetWindowLongPtrA(h, GWLP_USERDATA, 0);
+        hwnd_ = nullptr;
+        DestroyWindow(h);
+    }
+}
+
+HWND Window::CreateWin(const char* className, DWORD exStyle, DWORD style, const char* title,
+                       int x, int y, int w, int h, HWND parent, HMENU menuOrId, UINT classStyle,
+                       HBRUSH background) {
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    WNDCLASSEXA existing{};
+    existing.cbSize = sizeof existing;
+    if (!GetClassInfoExA(inst, className, &existing)) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.style = classStyle;
+        wc.lpfnWndProc = StaticWndProc;
+        wc.hInstance = inst;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = background;
+        wc.lpszClassName = className;
+        wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+        RegisterClassExA(&wc);
+    }
+    return CreateWindowExA(exStyle, className, title, style, x, y, w, h, parent, menuOrId, inst,
+                           this);
+}
+
+LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
+
+LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Window* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
+        self = static_cast<Window*>(cs->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = reinterpret_cast<Window*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
+    LRESULT result = 0;
+    if (!Guarded(hwnd, [&] { result = self->HandleMessage(msg, wp, lp); })) {
+        result = DefWindowProcA(hwnd, msg, wp, lp);
+    }
+    if (msg == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        Guarded(hwnd, [&] { self->OnDestroyed(); });
+    }
+    return result;
+}
+
+HFONT CreateUiFont(int dpi, int points, const char* face, bool bold) {
+    return CreateFontA(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+void SetFontOnChildren(HWND parent, HFONT font) {
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM f) __attribute__((stdcall)) -> BOOL {
+            SendMessageA(child, WM_SETFONT, static_cast<WPARAM>(f), TRUE);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(font));
+}
+
+}  // namespace qv::win
