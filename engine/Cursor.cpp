@@ -1,13 +1,11 @@
 // Sessions, cursors and field objects.
 #include <algorithm>
-#include <cctype>
-#include <cerrno>
-#include <cstdlib>
 #include <map>
 
 #include "engine/Platform.h"
 #include "engine/Table.h"
 #include "engine/TableFile.h"
+#include "engine/Text.h"
 
 namespace qv::engine {
 
@@ -26,23 +24,8 @@ void Session::Sleep(int ms) const {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 [[noreturn]] void Fail(ErrorCode code, const std::string& message) {
     throw EngineError(code, message);
-}
-
-bool ParseInt(const std::string& text, int64_t* out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
-    *out = v;
-    return true;
 }
 
 }  // namespace
@@ -733,9 +716,8 @@ Field& Cursor::FieldByIndex(int index) {
 }
 
 Field* Cursor::FindField(const std::string& name) {
-    const std::string key = Lower(name);
     for (size_t i = 0; i < static_cast<size_t>(FieldCount()); ++i)
-        if (Lower(impl_->meta.def.fields[i].name) == key) return impl_->fields[i].get();
+        if (SameName(impl_->meta.def.fields[i].name, name)) return impl_->fields[i].get();
     return nullptr;
 }
 

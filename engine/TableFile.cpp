@@ -1,15 +1,13 @@
 #include "engine/TableFile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
-#include <cerrno>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
 
 #include "engine/Platform.h"
+#include "engine/Text.h"
 
 namespace qv::engine {
 
@@ -20,13 +18,6 @@ using detail::Value;
 namespace detail {
 
 namespace {
-
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
 bool TypeFromName(const std::string& name, FieldType* type) {
     static const FieldType all[] = {FieldType::String, FieldType::Time, FieldType::DateTime,
@@ -70,16 +61,6 @@ std::string IndexSqlName(const std::string& table, const IndexDef& index, size_t
 
 [[noreturn]] void NotOurs(const std::string& why) {
     throw EngineError(ErrorCode::Damaged, why);
-}
-
-bool ParseInt(const std::string& text, int64_t* out) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    long long v = std::strtoll(text.c_str(), &end, 10);
-    if (errno != 0 || end == text.c_str() || *end != '\0') return false;
-    *out = v;
-    return true;
 }
 
 }  // namespace
@@ -566,7 +547,7 @@ void RestructureTable(const std::string& path, const TableDef& def) {
     std::vector<int> columnOf(def.fields.size(), -1);
     for (size_t i = 0; i < def.fields.size(); ++i)
         for (size_t j = 0; j < old.def.fields.size(); ++j)
-            if (detail::SameName(old.def.fields[j].name, def.fields[i].name))
+            if (SameName(old.def.fields[j].name, def.fields[i].name))
                 columnOf[i] = static_cast<int>(j + 1);
     std::vector<std::pair<int64_t, Row>> rows;
     {
