@@ -9,6 +9,7 @@
 
 #include <commctrl.h>  // Handles.h needs HIMAGELIST
 
+#include "win/Dialog.h"
 #include "win/Handles.h"
 
 namespace qv::actions {
@@ -25,19 +26,17 @@ struct CountdownOptions {
     std::function<void(HWND dialog)> onCreated;
 };
 
-class TfrmCountdown {
+class TfrmCountdown : public win::Dialog {
 public:
     static constexpr int kLabel1Id = 101;
     static constexpr int kLabel2Id = 102;
     static constexpr int kButton1Id = 103;
     static constexpr UINT_PTR kTimer1Id = 1;
 
-    static constexpr INT_PTR kModalOk = 1;
-    static constexpr INT_PTR kModalCancel = 2;
+    static constexpr INT_PTR kModalOk = IDOK;
+    static constexpr INT_PTR kModalCancel = IDCANCEL;
 
     explicit TfrmCountdown(CountdownOptions options = {});
-    TfrmCountdown(const TfrmCountdown&) = delete;
-    TfrmCountdown& operator=(const TfrmCountdown&) = delete;
 
     // Shows the dialog modally and returns its modal result: kModalOk when the
     // countdown ran out, kModalCancel when it was cancelled; -1 when the dialog
@@ -46,24 +45,26 @@ public:
 
     int SecondsLeft() const { return SecondsLeft_; }
 
+protected:
+    bool OnInit() override;
+    bool OnCommand(int id, int code, HWND control) override;
+    void OnCancel() override { SetModalResult(kModalCancel); }
+    INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    INT_PTR HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
     void FormCreate();
     void Timer1Timer();
-    void Button1Click();
+    void Button1Click();  // "Abbrechen"
     void SetModalResult(INT_PTR result);
     void SetLabelText(HWND label, const std::string& text);
 
     CountdownOptions options_;
-    HWND hwnd_ = nullptr;
     HWND Label1_ = nullptr;
     HWND Label2_ = nullptr;
     HWND Button1_ = nullptr;
     win::Font font_;
     int dpi_ = 96;
     int SecondsLeft_ = 0;
-    bool ended_ = false;
 };
 
 // Shows the countdown; true when it ran out, false when the user cancelled it

@@ -1,5 +1,5 @@
 // The Win32 widgets under Wine without a notification area (null driver): tray icon,
-// navigator, message box.
+// navigator, message box, modal dialog.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
@@ -7,12 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "win/Dialog.h"
 #include "win/MessageBox.h"
 #include "win/Navigator.h"
 #include "win/TrayIcon.h"
+#include "win/Window.h"
 
 namespace qv {
 namespace {
@@ -166,6 +169,35 @@ TEST(SystemMessageBox, PutsInTheRequestedButtonTexts) {
     EXPECT_EQ(gSeen.caption, "Best\xe4tigung");
     EXPECT_EQ(gSeen.cancelText, "Abbrechen");
     EXPECT_EQ(gSeen.okText, "OK");
+}
+
+// A dialog whose building fails: the error reaches the error box once, and the
+// dialog ends cancelled instead of staying on screen half built.
+class FailingDialog : public win::Dialog {
+public:
+    INT_PTR Show() {
+        return RunModal(win::EmptyDialogTemplate(WS_POPUP | WS_CAPTION, 0), nullptr);
+    }
+
+protected:
+    bool OnInit() override { throw std::runtime_error("Steuerelement fehlt"); }
+};
+
+void CALLBACK EndStuckDialog(HWND, UINT, UINT_PTR, DWORD) {
+    EndDialog(FindWindowA("#32770", nullptr), 99);
+}
+
+TEST(Dialog, AnErrorWhileBuildingEndsItCancelled) {
+    std::vector<std::string> errors;
+    win::SetErrorSink([&](HWND, const std::string& text) { errors.push_back(text); });
+    // Still open after two seconds: ended with 99, which fails the test.
+    const UINT_PTR guard = SetTimer(nullptr, 0, 2000, EndStuckDialog);
+    FailingDialog dialog;
+    EXPECT_EQ(dialog.Show(), IDCANCEL);
+    KillTimer(nullptr, guard);
+    win::SetErrorSink(nullptr);
+    EXPECT_EQ(errors, std::vector<std::string>{"Steuerelement fehlt"});
+    EXPECT_EQ(dialog.hwnd(), nullptr);
 }
 
 }  // namespace
