@@ -42,10 +42,6 @@ void Navigator::SetHintTime(int ms) {
     if (tooltip_) SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(ms, 0));
 }
 
-void Navigator::SetEnabled(NavButton kind, bool enabled) {
-    if (HWND b = ButtonWindow(kind)) EnableWindow(b, enabled);
-}
-
 HWND Navigator::ButtonWindow(NavButton kind) const {
     for (size_t i = 0; i < buttons_.size(); ++i)
         if (buttons_[i].kind == kind) return windows_[i];

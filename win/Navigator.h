@@ -27,7 +27,6 @@ public:
     HWND Create(HWND parent, int id, std::vector<Button> buttons);
     void SetBounds(int x, int y, int width, int height);
     void SetHintTime(int ms);
-    void SetEnabled(NavButton kind, bool enabled);
     HWND ButtonWindow(NavButton kind) const;  // nullptr when the bar has no such button
 
     std::function<void(NavButton)> Click;

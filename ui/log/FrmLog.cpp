@@ -1,5 +1,6 @@
 #include "ui/log/FrmLog.h"
 
+#include "ui/data/CursorNavigator.h"
 #include "win/Window.h"
 
 namespace qv::ui {
@@ -27,14 +28,11 @@ TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBo
     grid_ = std::make_unique<CursorListView>(LogColumns(), "Pfad", dpi);
     grid_->Create(hwnd(), kGridId);
     DBNavigator1_.Create(hwnd(), kNavigatorId,
-                         {{win::NavButton::First, "Erster Datensatz"},
-                          {win::NavButton::Prior, "Vorheriger Datensatz"},
-                          {win::NavButton::Next, "N\xe4" "chster Datensatz"},
-                          {win::NavButton::Last, "Letzter Datensatz"},
-                          {win::NavButton::Delete, "Datensatz l\xf6schen"},
-                          {win::NavButton::Refresh, "Daten aktualisieren"}});
+                         NavigatorButtons({win::NavButton::First, win::NavButton::Prior,
+                                           win::NavButton::Next, win::NavButton::Last,
+                                           win::NavButton::Delete, win::NavButton::Refresh}));
     DBNavigator1_.SetHintTime(20000);
-    DBNavigator1_.Click = [this](win::NavButton b) { NavigatorClick(b); };
+    BindNavigator(DBNavigator1_, tblLog_, messageBox_, hwnd());
     HINSTANCE inst = GetModuleHandleA(nullptr);
     panel_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd(), nullptr,
                              inst, nullptr);
@@ -77,28 +75,6 @@ void TfrmLog::Button1Click() {
     r.caption = win::AppTitle();
     r.type = MB_YESNO | MB_ICONQUESTION;
     if (messageBox_(hwnd(), r) == IDYES) tblLog_.EmptyTable();
-}
-
-void TfrmLog::NavigatorClick(win::NavButton button) {
-    if (!tblLog_.active()) return;
-    switch (button) {
-        case win::NavButton::First: tblLog_.First(); break;
-        case win::NavButton::Prior: tblLog_.Prior(); break;
-        case win::NavButton::Next: tblLog_.Next(); break;
-        case win::NavButton::Last: tblLog_.Last(); break;
-        case win::NavButton::Refresh: tblLog_.Refresh(); break;
-        case win::NavButton::Delete: {
-            if (tblLog_.RecordCount() == 0) return;
-            win::MessageBoxRequest r;
-            r.text = "Datensatz l\xf6schen?";
-            r.caption = "Best\xe4tigung";
-            r.type = MB_OKCANCEL | MB_ICONQUESTION;
-            r.cancelText = "Abbrechen";
-            if (messageBox_(hwnd(), r) == IDOK) tblLog_.Delete();
-            break;
-        }
-        default: break;
-    }
 }
 
 LRESULT TfrmLog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {

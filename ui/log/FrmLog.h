@@ -31,8 +31,7 @@ public:
     // Shows the window, or brings it to the front when shown.
     void ShowAndRaise();
     void Timer1Timer();
-    void Button1Click();
-    void NavigatorClick(win::NavButton button);
+    void Button1Click();  // "Alle löschen"
 
     CursorListView& grid() { return *grid_; }
 

@@ -186,7 +186,7 @@ TEST_F(MainWindowTest, ErrorIndicatorLightsAndClearsOnClick) {
     EXPECT_FALSE(GetWindowLongA(image, GWL_STYLE) & WS_VISIBLE);
 }
 
-TEST_F(MainWindowTest, LogViewerIsCreatedOnceAndEmptiesOnlyOnYes) {
+TEST_F(MainWindowTest, LogViewerIsCreatedOnceDeletesAfterAskingAndEmptiesOnlyOnYes) {
     TfrmVistorel& w = Build();
     w.FormCreate();
     w.data().AppendLogEntry("C:\\a.exe", "Datei nicht gefunden");
@@ -208,12 +208,20 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceAndEmptiesOnlyOnYes) {
     EXPECT_EQ(w.frmLog(), log);
     EXPECT_TRUE(IsWindowVisible(log->hwnd()));
 
+    // Its navigator deletes one entry after the same question as the main window's.
+    HWND nav = GetDlgItem(log->hwnd(), TfrmLog::kNavigatorId);
+    SendMessageA(GetDlgItem(nav, win::Navigator::kFirstButtonId + 4), BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Datensatz l\xf6schen?");
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 1);
+
+    boxes.clear();
     answers = {IDNO};
     SendMessageA(GetDlgItem(log->hwnd(), TfrmLog::kButton1Id), BM_CLICK, 0, 0);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Wirklich alle Eint\xe4ge l\xf6schen?");
     EXPECT_EQ(boxes[0].type & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
-    EXPECT_EQ(w.data().tblLog.RecordCount(), 2);
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 1);
     answers = {IDYES};
     SendMessageA(GetDlgItem(log->hwnd(), TfrmLog::kButton1Id), BM_CLICK, 0, 0);
     EXPECT_EQ(w.data().tblLog.RecordCount(), 0);
