@@ -53,6 +53,19 @@ unsigned ShutdownFlags(bool Reboot, bool Force, bool PowerOff);
 // have no text of their own.
 std::string MapiResultText(unsigned long code);
 
+// One failure mail as handed to Simple MAPI: one recipient, one attachment
+// entry (both texts empty when nothing is attached).
+struct FailureMail {
+    std::string Subject;
+    std::string Body;
+    std::string SenderName;
+    std::string SenderAddress;
+    std::string RecipientName;
+    std::string RecipientAddress;
+    std::string AttachmentPath;
+    std::string AttachmentName;
+};
+
 // The failure mail's text: three lines joined by LF followed by CR, nothing
 // after the last line. The result text goes in whole.
 std::string ErrorMailBody(const std::string& computerName, const std::string& pfad,

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "actions/ActionTables.h"
 
 namespace qv::actions {
 
@@ -48,30 +47,24 @@ ULONG SimpleMapi::SendMail(HWND parent, MapiMessage& message) {
     return send_(0, reinterpret_cast<ULONG_PTR>(parent), &message, 0, 0);
 }
 
-std::string SendErrorMail(SimpleMapi& mapi, HWND parent, const std::string& Subject,
-                          const std::string& Body, const std::string& SenderName,
-                          const std::string& SenderAddress, const std::string& RecipientName,
-                          const std::string& RecipientAddress, const std::string& AttachmentPath,
-                          const std::string& AttachmentName) {
-    // Writable copies: Simple MAPI takes non-const pointers. An empty copy still
+std::string SendErrorMail(SimpleMapi& mapi, HWND parent, const FailureMail& mail) {
+    // A writable copy: Simple MAPI takes non-const pointers. An empty text still
     // yields a pointer to an empty string, never a null pointer.
-    std::string subject = Subject, body = Body, senderName = SenderName,
-                senderAddress = SenderAddress, recipName = RecipientName,
-                recipAddress = RecipientAddress, attPath = AttachmentPath, attName = AttachmentName;
+    FailureMail m = mail;
 
     MapiRecipDesc originator{};
     originator.ulReserved = 0;
     originator.ulRecipClass = MAPI_ORIG;
-    originator.lpszName = senderName.data();
-    originator.lpszAddress = senderAddress.data();
+    originator.lpszName = m.SenderName.data();
+    originator.lpszAddress = m.SenderAddress.data();
     originator.ulEIDSize = 0;
     originator.lpEntryID = nullptr;
 
     MapiRecipDesc recipient{};
     recipient.ulReserved = 0;
     recipient.ulRecipClass = MAPI_TO;
-    recipient.lpszName = recipName.data();
-    recipient.lpszAddress = recipAddress.data();
+    recipient.lpszName = m.RecipientName.data();
+    recipient.lpszAddress = m.RecipientAddress.data();
     recipient.ulEIDSize = 0;
     recipient.lpEntryID = nullptr;
 
@@ -79,14 +72,14 @@ std::string SendErrorMail(SimpleMapi& mapi, HWND parent, const std::string& Subj
     file.ulReserved = 0;
     file.flFlags = 0;
     file.nPosition = static_cast<ULONG>(-1);
-    file.lpszPathName = attPath.data();
-    file.lpszFileName = attName.data();
+    file.lpszPathName = m.AttachmentPath.data();
+    file.lpszFileName = m.AttachmentName.data();
     file.lpFileType = nullptr;
 
     MapiMessage message{};
     message.ulReserved = 0;
-    message.lpszSubject = subject.data();
-    message.lpszNoteText = body.data();
+    message.lpszSubject = m.Subject.data();
+    message.lpszNoteText = m.Body.data();
     message.lpszMessageType = nullptr;
     message.lpszDateReceived = nullptr;
     message.lpszConversationID = nullptr;

@@ -8,6 +8,7 @@
 
 #include <commctrl.h>  // Handles.h needs HIMAGELIST
 
+#include "actions/ActionTables.h"
 #include "win/Handles.h"
 
 namespace qv::actions {
@@ -42,13 +43,10 @@ private:
     LPMAPISENDMAIL send_ = nullptr;
 };
 
-// Sends one message with one primary recipient and one attachment entry, all
-// texts as given (empty texts as empty strings), and returns the result text
-// for Simple MAPI's code. parent is the window Simple MAPI may show things over.
-std::string SendErrorMail(SimpleMapi& mapi, HWND parent, const std::string& Subject,
-                          const std::string& Body, const std::string& SenderName,
-                          const std::string& SenderAddress, const std::string& RecipientName,
-                          const std::string& RecipientAddress, const std::string& AttachmentPath,
-                          const std::string& AttachmentName);
+// Sends the mail to its one primary recipient with its one attachment entry,
+// all texts as given (empty texts as empty strings), and returns the result
+// text for Simple MAPI's code. parent is the window Simple MAPI may show things
+// over.
+std::string SendErrorMail(SimpleMapi& mapi, HWND parent, const FailureMail& mail);
 
 }  // namespace qv::actions

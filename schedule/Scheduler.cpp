@@ -33,7 +33,7 @@ Scheduler::Scheduler(JobData& data, const Clock& clock, SchedulerActions& action
 
 bool Scheduler::IsOn() const { return ui_.AktivCaption() == kAktivOn; }
 
-void Scheduler::TimerTimer() noexcept {
+void Scheduler::Tick() noexcept {
     if (inTick_) return;  // never nested, whatever lets messages through
     std::string error;
     {
@@ -111,9 +111,9 @@ void Scheduler::HandleFailure(const std::string& pfad, const std::string& result
     const std::string address = ui_.MailAddress();
     if (actions::ShouldSendErrorMail(address, ui_.MailFirstErrorOnly(), ui_.ErrorIndicator())) {
         // The mail's own result is of no interest: a failed mail leaves no trace.
-        actions_.SendErrorMail(actions::kErrorMailSubject,
-                               actions::ErrorMailBody(computerName_, pfad, result), computerName_,
-                               computerName_, address, address, "", "");
+        actions_.SendErrorMail({actions::kErrorMailSubject,
+                                actions::ErrorMailBody(computerName_, pfad, result), computerName_,
+                                computerName_, address, address, "", ""});
     }
     ui_.LightErrorIndicator();
 }
@@ -150,7 +150,7 @@ void Scheduler::Recover(const std::string& error) noexcept {
     }
 }
 
-void Scheduler::btnAktivClick() {
+void Scheduler::Toggle() {
     if (IsOn()) {
         ui_.SetTimerEnabled(false);
         ui_.SetAktivCaption(kAktivOff);
@@ -165,7 +165,7 @@ void Scheduler::btnAktivClick() {
     }
 }
 
-void Scheduler::Button1Click() {
+void Scheduler::RecalculateCurrentStart() {
     Cursor& t = data_.tblTimer;
     auto noJob = [&] { return !t.active() || (t.state() == DatasetState::Browse && t.RecordCount() == 0); };
     if (noJob()) return;

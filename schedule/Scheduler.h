@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "actions/ActionTables.h"
 #include "engine/DateTime.h"
 #include "engine/Table.h"
 
@@ -32,12 +33,8 @@ public:
     // Shows the ten-second countdown; true when it ran out, false when cancelled.
     virtual bool ConfirmShutdownCountdown() = 0;
     virtual std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) = 0;
-    virtual std::string SendErrorMail(const std::string& Subject, const std::string& Body,
-                                      const std::string& SenderName, const std::string& SenderAddress,
-                                      const std::string& RecipientName,
-                                      const std::string& RecipientAddress,
-                                      const std::string& AttachmentPath,
-                                      const std::string& AttachmentName) = 0;
+    // The failure mail; its result text.
+    virtual std::string SendErrorMail(const actions::FailureMail& mail) = 0;
 };
 
 // The parts of the main window the scheduler reads and changes.
@@ -76,21 +73,21 @@ public:
 
     void SetComputerName(std::string name) { computerName_ = std::move(name); }
 
-    // The tick (TimerTimer). Never throws: an error inside it is shown in the
-    // general error box, an edit it left open on the scheduler cursor is
-    // cancelled, and the timer is switched on again while the scheduler is on.
-    void TimerTimer() noexcept;
+    // One scheduler tick: starts every due job of the scheduler cursor. Never
+    // throws: an error inside it is shown in the general error box, an edit it
+    // left open on the scheduler cursor is cancelled, and the timer is switched
+    // on again while the scheduler is on.
+    void Tick() noexcept;
 
-    // Switches the scheduler off or on.
-    void btnAktivClick();
+    // Switches the scheduler off when it is on, on when it is off.
+    void Toggle();
 
-    // "Startzeit &berechnen": the next start of the editor cursor's current job
-    // from now. Does nothing when there is no job. Engine errors propagate
-    // (the window shows them); the table lock is released in every case.
-    void Button1Click();
+    // The next start of the editor cursor's current job from now, stored in
+    // that row. Does nothing when there is no job. Engine errors propagate (the
+    // window shows them); the table lock is released in every case.
+    void RecalculateCurrentStart();
 
     bool IsOn() const;
-    bool InTick() const { return inTick_; }
 
 private:
     void Scan();

@@ -69,8 +69,9 @@ protected:
         SetEnvironmentVariableA("QV_MAPI_RESULT", nullptr);
     }
     std::string Send(SimpleMapi& mapi, HWND parent = nullptr) {
-        return SendErrorMail(mapi, parent, kErrorMailSubject, ErrorMailBody("PC1", "a.exe", "x"),
-                             "PC1", "PC1", "ops@example.org", "ops@example.org", "", "");
+        return SendErrorMail(mapi, parent,
+                             {kErrorMailSubject, ErrorMailBody("PC1", "a.exe", "x"), "PC1", "PC1",
+                              "ops@example.org", "ops@example.org", "", ""});
     }
     int Calls() {
         const std::string text = FileExists(capture_) ? ReadFile(capture_) : "";
@@ -94,8 +95,9 @@ TEST_F(MailTest, MessageReachesSimpleMapiFieldByField) {
     const std::string body = ErrorMailBody("WS-07", "Neustart hart", kCancelled);
     {
         SimpleMapi mapi;
-        EXPECT_EQ(SendErrorMail(mapi, parent, kErrorMailSubject, body, "WS-07", "WS-07 addr",
-                                " Ops <ops@example.org> ", "ops@example.org", "", ""),
+        EXPECT_EQ(SendErrorMail(mapi, parent,
+                                {kErrorMailSubject, body, "WS-07", "WS-07 addr",
+                                 " Ops <ops@example.org> ", "ops@example.org", "", ""}),
                   "OK");
         EXPECT_TRUE(mapi.Loaded());
     }

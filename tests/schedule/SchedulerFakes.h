@@ -82,10 +82,9 @@ struct FakeSchedulerActions : SchedulerActions {
         shutdowns.push_back({Reboot, Force, PowerOff});
         return shutdownResult;
     }
-    std::string SendErrorMail(const std::string& a, const std::string& b, const std::string& c,
-                              const std::string& d, const std::string& e, const std::string& f,
-                              const std::string& g, const std::string& h) override {
-        mails.push_back({a, b, c, d, e, f, g, h});
+    std::string SendErrorMail(const actions::FailureMail& m) override {
+        mails.push_back({m.Subject, m.Body, m.SenderName, m.SenderAddress, m.RecipientName,
+                         m.RecipientAddress, m.AttachmentPath, m.AttachmentName});
         return "Fehler beim Senden";  // dropped by the tick
     }
 };

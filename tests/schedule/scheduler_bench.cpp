@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
             actions.runs.clear();
 
             auto t0 = Clock::now();
-            scheduler.TimerTimer();
+            scheduler.Tick();
             const double tick = Ms(Clock::now() - t0);
             if (static_cast<int>(actions.runs.size()) != due || !ui.errors.empty()) {
                 std::fprintf(stderr, "unexpected: %zu runs for %d due, %zu errors\n", actions.runs.size(),

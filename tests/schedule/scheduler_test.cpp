@@ -80,7 +80,7 @@ protected:
 
     // One tick, then the clock moves on by the timer's interval.
     void Tick() {
-        scheduler.TimerTimer();
+        scheduler.Tick();
         clock.Advance(1500);
     }
 
@@ -95,11 +95,11 @@ protected:
 
 TEST_F(SchedulerTest, StartTimeMustHavePassedStrictly) {
     const int64_t id = Add(Job().Start(now0));
-    scheduler.TimerTimer();
+    scheduler.Tick();
     EXPECT_TRUE(actions.runs.empty());
     EXPECT_EQ(Start(id), now0);
     clock.Advance(1);
-    scheduler.TimerTimer();
+    scheduler.Tick();
     EXPECT_EQ(actions.runs.size(), 1u);
     EXPECT_EQ(Start(id), MakeDateTime(2026, 12, 10, 8, 0));
 }
@@ -274,7 +274,7 @@ TEST_F(SchedulerTest, TickEndsAtOnceWhileTheSchedulerCursorIsNotBrowsing) {
 
 TEST_F(SchedulerTest, SwitchingOffAndOn) {
     ui.flat = true;
-    scheduler.btnAktivClick();
+    scheduler.Toggle();
     EXPECT_EQ(ui.caption, "In&aktiv");
     EXPECT_FALSE(ui.timer);
     EXPECT_FALSE(ui.flat);
@@ -282,7 +282,7 @@ TEST_F(SchedulerTest, SwitchingOffAndOn) {
     EXPECT_EQ(ui.trayIcons, (std::vector<int>{0}));
     EXPECT_FALSE(scheduler.IsOn());
 
-    scheduler.btnAktivClick();
+    scheduler.Toggle();
     EXPECT_EQ(ui.caption, "&Aktiv");
     EXPECT_TRUE(ui.timer);
     EXPECT_TRUE(ui.down);
@@ -294,7 +294,7 @@ TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
     Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     // Off while the first job's countdown or mail lets messages through.
     actions.onRun = [&](Cursor&) {
-        if (actions.runs.size() == 1) scheduler.btnAktivClick();
+        if (actions.runs.size() == 1) scheduler.Toggle();
         return std::string("OK");
     };
     Tick();
@@ -304,12 +304,12 @@ TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
     EXPECT_FALSE(ui.flat);
 
     // Off and on again inside a tick: no timer until the tick ends.
-    scheduler.btnAktivClick();
+    scheduler.Toggle();
     Add(Job().Start(DateTime{clock.Now().ms - 1}));
     bool timerInside = true;
     actions.onRun = [&](Cursor&) {
-        scheduler.btnAktivClick();
-        scheduler.btnAktivClick();
+        scheduler.Toggle();
+        scheduler.Toggle();
         timerInside = ui.timer;
         return std::string("OK");
     };
@@ -380,7 +380,7 @@ TEST_F(SchedulerTest, RecalculateCountsFromNowEvenWithCatchUp) {
     for (int64_t id : {past, future}) {
         ASSERT_TRUE(data.tblTimer.Locate("ID", std::to_string(id)));
         const int before = ui.processCalls;
-        scheduler.Button1Click();
+        scheduler.RecalculateCurrentStart();
         EXPECT_EQ(ui.processCalls, before + 1);  // waits once even when free
         EXPECT_EQ(Start(id), MakeDateTime(2026, 12, 10, 8, 0));
     }
@@ -405,14 +405,14 @@ TEST_F(SchedulerTest, RecalculateWaitsWhileAnotherUserEditsTheRow) {
     };
     data.tblTimer.Refresh();
     ASSERT_TRUE(data.tblTimer.Locate("ID", std::to_string(id)));
-    scheduler.Button1Click();
+    scheduler.RecalculateCurrentStart();
     EXPECT_EQ(ui.processCalls, 3);
     EXPECT_EQ(Start(id), MakeDateTime(2026, 12, 10, 8, 0));
 }
 
 TEST_F(SchedulerTest, RecalculateOnAnEmptyTableDoesNothing) {
     data.tblTimer.Refresh();
-    EXPECT_NO_THROW(scheduler.Button1Click());
+    EXPECT_NO_THROW(scheduler.RecalculateCurrentStart());
     EXPECT_EQ(data.tblTimer.state(), DatasetState::Browse);
     data.tblTimer.Refresh();
     EXPECT_EQ(data.tblTimer.RecordCount(), 0);

@@ -1,6 +1,11 @@
 // The main window TfrmVistorel: the job grid with its editors, its navigator, the bottom panel
 // with the buttons and options, the tray icon, the scheduler timer, help and
 // file dropping; start-up (FormCreate) and the ways the program ends.
+//
+// One class, its code in four files by concern: FrmVistorel.cpp (building,
+// start-up, closing, messages), FrmVistorelPanel.cpp (the bottom panel and its
+// handlers), FrmVistorelPorts.cpp (the window's side of the scheduler) and
+// FrmVistorelShell.cpp (tray icon, dropped files, help).
 #pragma once
 
 #include <windows.h>
@@ -50,7 +55,7 @@ struct VistorelEnv {
 
 class TfrmVistorel : public win::Window, private SettingsControls {
 public:
-    static constexpr UINT_PTR kTimerId = 1;
+    static constexpr UINT_PTR kTimerId = 1;  // the scheduler's window timer "Timer"
     static constexpr UINT kTimerInterval = 1500;
 
     // Builds the window and its components (not shown): the tray icon shows,
@@ -66,27 +71,29 @@ public:
     // Keyboard navigation between the controls (for the message loop).
     bool PreTranslate(MSG* msg);
 
-    // Handlers.
-    void SetAutostartEntryFromBox();
-    void chkAutostartClick();
-    bool FormCloseQuery();
-    LRESULT shutdown();
+    // Closing: the question, the session's end, closing and destruction.
+    bool FormCloseQuery();  // "Wirklich beenden ?"
+    LRESULT shutdown();     // WM_QUERYENDSESSION: ends without asking
     void FormClose();
     void FormDestroy();
     // Saves the grid layout into the settings file (once, at the end).
     void SaveLayout();
-    static const char* const kScaledColumns[5];
-    void Beenden1Click();
-    void Wiederherstellen1Click();
-    void TrayMinimizeApp();
-    void Image1Click();
-    void btnHelpClick();
-    void btnStartenClick();
-    void Button2Click();
-    void btnAktivClick();
-    void TimerTimer();
-    void Button1Click();
-    void WMDROPFILES(HDROP drop);
+
+    // Handlers of the bottom panel.
+    void btnStartenClick();    // "&Starten": runs the selected job now
+    void Button1Click();       // "Startzeit &berechnen"
+    void Button2Click();       // "&LogDB ansehen"
+    void btnHelpClick();       // "Hilfe"
+    void btnAktivClick();      // "&Aktiv" / "In&aktiv": switches the scheduler
+    void chkAutostartClick();  // "A&utostart"
+    void Image1Click();        // the error picture: clears the error indicator
+    void TimerTimer();         // the window timer "Timer": one scheduler tick
+
+    // Handlers of the tray icon and the grid.
+    void Beenden1Click();           // tray menu "Beenden"
+    void Wiederherstellen1Click();  // tray menu "Wiederherstellen"
+    void TrayMinimizeApp();         // the window went into the tray
+    void WMDROPFILES(HDROP drop);   // files dropped on the grid
 
     // State the scheduler shows.
     bool aktivDown() const { return aktivDown_; }
@@ -100,32 +107,44 @@ public:
     win::TrayIcon& Tray() { return tray_; }
 
     JobData& data() { return *data_; }
-    const std::string& computerName() const { return computerName_; }
     bool endSession() const { return endSession_; }
     TfrmLog* frmLog() { return frmLog_.get(); }
     RowView& grid() { return *dxDBGrid1_; }
-    int ShowMessage(const win::MessageBoxRequest& request);
-    void ShowPlain(const std::string& text);  // plain notice, OK button
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    class Panel;
     class SchedulerPorts;
+    static const char* const kScaledColumns[5];
+
+    // Building and layout.
     void CreateControls();
+    void CreatePanel();
+    void CreateTray();
     void Layout();
+    void LayoutPanel();
     void ScaleToScreen();
+
+    // Messages.
     void OnCommand(int id, int code);
-    void NavigatorClick(win::NavButton button);
+    void OnHelp(const HELPINFO& info);
     void DrawAktiv(const DRAWITEMSTRUCT& item);
     void DrawImage1(const DRAWITEMSTRUCT& item);
-    bool ConfirmDeleteRow();
+    int ShowMessage(const win::MessageBoxRequest& request);
+    void ShowPlain(const std::string& text);  // plain notice, OK button
+
+    // The grid takes dropped files through LBWindowProc from start-up on.
+    void AcceptDroppedFiles();
+    void StopDroppedFiles();
+    static LRESULT CALLBACK LBWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void dxDBGrid1DragOver(HWND target, const std::string& sourceType);
+
+    // The bottom panel's controls.
     bool Checked(int id) const;
     void SetChecked(int id, bool on);
     HWND Item(int id) const;
-    static LRESULT CALLBACK LBWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    std::string MailAddress() const;  // edMail
 
     // SettingsControls: show the values read at start-up.
     void SetMinimized(bool checked) override;
@@ -141,14 +160,14 @@ private:
     Win32Profile profile_;
     Settings settings_;
     win::Font font_;
-    win::ImageList ImageList1_;
+    win::ImageList ImageList1_;  // the program's three pictures
     win::Icon icons_[3];
-    win::Menu PopupMenu1_;
+    win::Menu PopupMenu1_;  // the tray icon's menu
     win::TrayIcon tray_;
-    std::unique_ptr<JobGridView> dxDBGrid1_;
+    std::unique_ptr<JobGridView> dxDBGrid1_;  // the job grid
     std::unique_ptr<JobEditors> editors_;
-    win::Navigator DBNavigator1_;
-    std::unique_ptr<Panel> Panel1_;
+    win::Navigator DBNavigator1_;  // the job grid's navigator
+    std::unique_ptr<win::Window> Panel1_;  // the bottom panel
     HWND tooltip_ = nullptr;
     std::unique_ptr<help::HelpBinding> help_;
     std::unique_ptr<TfrmLog> frmLog_;

@@ -1,0 +1,250 @@
+// The main window's bottom panel: its controls, their layout and handlers, the
+// "&Aktiv" button and the error picture.
+#include <memory>
+
+#include "actions/StartSelectedJob.h"
+#include "ui/main/FrmVistorel.h"
+#include "ui/main/FrmVistorelPorts.h"
+#include "ui/main/Images.h"
+#include "ui/main/VistorelIds.h"
+
+namespace qv::ui {
+
+namespace {
+
+struct ControlSpec {
+    int id;
+    const char* cls;
+    const char* text;
+    DWORD style;
+    int x, y, w, h;  // within Panel1, at 96 dpi
+};
+
+// In focus order: the first nine take the keyboard focus, the last three none.
+const ControlSpec kPanelControls[] = {
+    {ids::btnStarten, "BUTTON", "&Starten", WS_TABSTOP | BS_PUSHBUTTON, 8, 3, 97, 20},
+    {ids::Button1, "BUTTON", "Startzeit &berechnen", WS_TABSTOP | BS_PUSHBUTTON, 8, 27, 97, 20},
+    {ids::Button2, "BUTTON", "&LogDB ansehen", WS_TABSTOP | BS_PUSHBUTTON, 120, 3, 97, 20},
+    {ids::chkminimized, "BUTTON", "&minimiert starten", WS_TABSTOP | BS_AUTOCHECKBOX, 258, 2, 97, 17},
+    {ids::chkAktiviert, "BUTTON", "A&ktiviert starten", WS_TABSTOP | BS_AUTOCHECKBOX, 258, 18, 97, 17},
+    {ids::chkAutostart, "BUTTON", "A&utostart", WS_TABSTOP | BS_AUTOCHECKBOX, 258, 34, 97, 17},
+    {ids::edMail, "EDIT", "", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 432, 27, 121, 21},
+    {ids::chkMail, "BUTTON", "Mail nur beim &ersten Fehler", WS_TABSTOP | BS_AUTOCHECKBOX, 392, 2, 153, 17},
+    {ids::btnHelp, "BUTTON", "Hilfe", WS_TABSTOP | BS_PUSHBUTTON, 120, 27, 97, 20},
+    {ids::Label1, "STATIC", "E-Mail :", SS_LEFT, 392, 33, 38, 13},
+    {ids::Image1, "STATIC", "", SS_OWNERDRAW | SS_NOTIFY, 568, 10, 32, 32},
+    {ids::btnAktiv, "BUTTON", "&Aktiv", BS_OWNERDRAW, 624, 2, 75, 47},
+};
+
+// The bottom panel: a raised strip whose controls report to the main window.
+class Panel : public win::Window {
+public:
+    HWND Create(HWND parent) {
+        return CreateWin("QvPanel", WS_EX_CONTROLPARENT, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
+                         "", 0, 0, 0, 0, parent,
+                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kPanel1)));
+    }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+        switch (msg) {
+            case WM_COMMAND:
+            case WM_DRAWITEM:
+            case WM_NOTIFY:
+                return SendMessageA(GetParent(hwnd()), msg, wp, lp);
+            case WM_PAINT: {
+                win::PaintDC dc(hwnd());
+                RECT rc{};
+                GetClientRect(hwnd(), &rc);
+                DrawEdge(dc.get(), &rc, BDR_RAISEDINNER, BF_RECT);
+                return 0;
+            }
+            default:
+                return Default(msg, wp, lp);
+        }
+    }
+};
+
+}  // namespace
+
+void TfrmVistorel::CreatePanel() {
+    auto panel = std::make_unique<Panel>();
+    panel->Create(hwnd());
+    Panel1_ = std::move(panel);
+    HINSTANCE inst = GetModuleHandleA(nullptr);
+    for (const auto& c : kPanelControls) {
+        HWND w = CreateWindowExA(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
+                                 Panel1_->hwnd(),
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
+        if (c.id == ids::chkAktiviert) SetWindowContextHelpId(w, 1001);
+    }
+
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
+                               nullptr, inst, nullptr);
+    static const struct {
+        int id;
+        const char* hint;
+    } hints[] = {{ids::chkAutostart, "Autostart l\xf6schen erfordert Administrationsrechte unter NT"},
+                 {ids::Image1, "klicken um die Fehleranzeige zu entfernen"}};
+    for (const auto& h : hints) {
+        TTTOOLINFOA ti{};
+        ti.cbSize = sizeof ti;
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = Panel1_->hwnd();
+        ti.uId = reinterpret_cast<UINT_PTR>(Item(h.id));
+        ti.lpszText = const_cast<char*>(h.hint);
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+}
+
+void TfrmVistorel::LayoutPanel() {
+    const int dpi = env_.dpi;
+    for (const auto& c : kPanelControls) {
+        const bool fixed = c.id == ids::Image1;  // the picture keeps its 32 x 32
+        MoveWindow(Item(c.id), win::Scale(c.x, dpi), win::Scale(c.y, dpi),
+                   fixed ? c.w : win::Scale(c.w, dpi), fixed ? c.h : win::Scale(c.h, dpi), TRUE);
+    }
+}
+
+HWND TfrmVistorel::Item(int id) const { return Panel1_ ? GetDlgItem(Panel1_->hwnd(), id) : nullptr; }
+
+bool TfrmVistorel::Checked(int id) const {
+    return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void TfrmVistorel::SetChecked(int id, bool on) {
+    if (Checked(id) == on) return;
+    SendMessageA(Item(id), BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    if (!settingFromCode_) OnCommand(id, BN_CLICKED);
+}
+
+std::string TfrmVistorel::MailAddress() const {
+    char buf[2048] = {};
+    GetWindowTextA(Item(ids::edMail), buf, sizeof buf);
+    return buf;
+}
+
+// --- Settings shown at start-up -------------------------------------------
+
+void TfrmVistorel::SetMinimized(bool checked) {
+    settingFromCode_ = true;
+    SetChecked(ids::chkminimized, checked);
+    settingFromCode_ = false;
+}
+void TfrmVistorel::SetAktiviert(bool checked) {
+    settingFromCode_ = true;
+    SetChecked(ids::chkAktiviert, checked);
+    settingFromCode_ = false;
+}
+void TfrmVistorel::SetMail(bool checked) {
+    settingFromCode_ = true;
+    SetChecked(ids::chkMail, checked);
+    settingFromCode_ = false;
+}
+void TfrmVistorel::SetMailAddress(const std::string& text) {
+    settingFromCode_ = true;
+    SetWindowTextA(Item(ids::edMail), text.c_str());
+    settingFromCode_ = false;
+}
+
+// --- Handlers -----------------------------------------------------------------
+
+void TfrmVistorel::chkAutostartClick() {
+    if (env_.writeAutostart) env_.writeAutostart(env_.exePath, Checked(ids::chkAutostart));
+}
+
+void TfrmVistorel::Image1Click() {
+    errorIndicator_ = false;
+    ShowWindow(Item(ids::Image1), SW_HIDE);
+}
+
+void TfrmVistorel::LightErrorIndicator() {
+    errorIndicator_ = true;
+    image1Picture_ = true;
+    HWND image = Item(ids::Image1);
+    ShowWindow(image, SW_SHOW);
+    InvalidateRect(image, nullptr, TRUE);
+}
+
+void TfrmVistorel::btnStartenClick() {
+    JobData& d = *data_;
+    if (!d.tblTimer.active() || d.tblTimer.RecordCount() == 0 || !d.tblTimer2.active()) return;
+    const int64_t selected = d.tblTimer.FieldByName("ID").AsInteger();
+    engine::Cursor& c2 = d.tblTimer2;
+    actions::SchedulerCursorOps ops;
+    ops.refresh = [&c2] { c2.Refresh(); };
+    ops.first = [&c2] { c2.First(); };
+    ops.next = [&c2] { c2.Next(); };
+    ops.eof = [&c2] { return c2.Eof(); };
+    ops.currentId = [&c2] { return c2.FieldByName("ID").AsInteger(); };
+    auto result =
+        actions::StartSelectedJob(selected, ops, [&] { return ports_->RunJobAction(c2); });
+    if (result && *result != "OK") ShowPlain(*result);
+}
+
+void TfrmVistorel::Button2Click() {
+    if (!frmLog_) frmLog_ = std::make_unique<TfrmLog>(hwnd(), data_->tblLog, env_.messageBox, env_.dpi);
+    frmLog_->ShowAndRaise();
+}
+
+void TfrmVistorel::TimerTimer() { scheduler_->Tick(); }
+void TfrmVistorel::btnAktivClick() { scheduler_->Toggle(); }
+void TfrmVistorel::Button1Click() { scheduler_->RecalculateCurrentStart(); }
+
+// --- The scheduler's looks ------------------------------------------------------
+
+void TfrmVistorel::SetTimerEnabled(bool on) {
+    if (on)
+        SetTimer(hwnd(), kTimerId, kTimerInterval, nullptr);
+    else
+        KillTimer(hwnd(), kTimerId);
+    timerOn_ = on;
+}
+
+void TfrmVistorel::SetAktiv(const std::string& caption, bool down, bool flat) {
+    HWND b = Item(ids::btnAktiv);
+    SetWindowTextA(b, caption.c_str());
+    aktivDown_ = down;
+    aktivFlat_ = flat;
+    InvalidateRect(b, nullptr, TRUE);
+}
+
+std::string TfrmVistorel::AktivCaption() const {
+    char buf[64] = {};
+    GetWindowTextA(Item(ids::btnAktiv), buf, sizeof buf);
+    return buf;
+}
+
+void TfrmVistorel::DrawAktiv(const DRAWITEMSTRUCT& item) {
+    HDC dc = item.hDC;
+    RECT rc = item.rcItem;
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    // Down: a lighter, sunken face; flat: no bevel around a plain face.
+    COLORREF face = GetSysColor(COLOR_BTNFACE);
+    if (aktivDown_ && !aktivFlat_) face = RGB(250, 250, 235);
+    win::Brush faceBrush(CreateSolidBrush(face));
+    FillRect(dc, &rc, faceBrush.get());
+    if (aktivDown_ || pressed)
+        DrawEdge(dc, &rc, aktivFlat_ ? BDR_SUNKENOUTER : EDGE_SUNKEN, BF_RECT);
+    else if (!aktivFlat_)
+        DrawEdge(dc, &rc, EDGE_RAISED, BF_RECT);
+    char text[64] = {};
+    GetWindowTextA(item.hwndItem, text, sizeof text);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    RECT tr = rc;
+    if (aktivDown_ || pressed) OffsetRect(&tr, 1, 1);
+    DrawTextA(dc, text, -1, &tr, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (item.itemState & ODS_FOCUS) {
+        InflateRect(&rc, -4, -4);
+        DrawFocusRect(dc, &rc);
+    }
+}
+
+void TfrmVistorel::DrawImage1(const DRAWITEMSTRUCT& item) {
+    FillRect(item.hDC, &item.rcItem, GetSysColorBrush(COLOR_BTNFACE));
+    if (image1Picture_) DrawProgramImage(item.hDC, kImageError, item.rcItem.left, item.rcItem.top);
+}
+
+}  // namespace qv::ui

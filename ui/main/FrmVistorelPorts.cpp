@@ -1,0 +1,45 @@
+#include "ui/main/FrmVistorelPorts.h"
+
+#include "actions/Countdown.h"
+#include "actions/RunJob.h"
+
+namespace qv::ui {
+
+void TfrmVistorel::SchedulerPorts::ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (w_.PreTranslate(&msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+void TfrmVistorel::SchedulerPorts::ShowError(const std::string& text) {
+    win::Guarded(w_.hwnd(), [&] { win::ShowGeneralError(w_.hwnd(), text); });
+}
+
+std::string TfrmVistorel::SchedulerPorts::RunJobAction(engine::Cursor& job) {
+    return actions::RunJobAction(w_.hwnd(), job.FieldByName("Pfad").AsString(),
+                                 job.FieldByName("Paramter").AsString(),
+                                 job.FieldByName("WindowState").AsString());
+}
+
+bool TfrmVistorel::SchedulerPorts::ConfirmShutdownCountdown() {
+    actions::CountdownOptions o;
+    o.disableWhileShown = w_.hwnd();
+    return actions::ConfirmShutdownCountdown(o);
+}
+
+std::string TfrmVistorel::SchedulerPorts::ShutdownSystem(bool Reboot, bool Force, bool PowerOff) {
+    return actions::ShutdownSystem(Reboot, Force, PowerOff, w_.env_.exitWindows);
+}
+
+std::string TfrmVistorel::SchedulerPorts::SendErrorMail(const actions::FailureMail& mail) {
+    return actions::SendErrorMail(w_.mapi_, w_.hwnd(), mail);
+}
+
+}  // namespace qv::ui

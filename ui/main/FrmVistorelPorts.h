@@ -1,0 +1,44 @@
+// The main window's side of the scheduler: its timer, "&Aktiv" button, tray
+// icon, error picture and mail controls, and the real actions. Private to the
+// main window's files.
+#pragma once
+
+#include "ui/main/FrmVistorel.h"
+#include "ui/main/VistorelIds.h"
+
+namespace qv::ui {
+
+class TfrmVistorel::SchedulerPorts : public SchedulerUi, public SchedulerActions {
+public:
+    explicit SchedulerPorts(TfrmVistorel& w) : w_(w) {}
+
+    // SchedulerUi
+    bool TimerEnabled() const override { return w_.timerOn_; }
+    void SetTimerEnabled(bool enabled) override { w_.SetTimerEnabled(enabled); }
+    std::string AktivCaption() const override { return w_.AktivCaption(); }
+    void SetAktivCaption(const std::string& caption) override {
+        w_.SetAktiv(caption, w_.aktivDown_, w_.aktivFlat_);
+    }
+    bool AktivFlat() const override { return w_.aktivFlat_; }
+    void SetAktivFlat(bool flat) override { w_.SetAktiv(w_.AktivCaption(), w_.aktivDown_, flat); }
+    void SetAktivDown(bool down) override { w_.SetAktiv(w_.AktivCaption(), down, w_.aktivFlat_); }
+    void SetTrayIcon(int index) override { w_.tray_.SetIconIndex(index); }
+    bool ErrorIndicator() const override { return w_.errorIndicator_; }
+    void LightErrorIndicator() override { w_.LightErrorIndicator(); }
+    std::string MailAddress() const override { return w_.MailAddress(); }
+    bool MailFirstErrorOnly() const override { return w_.Checked(ids::chkMail); }
+    void ProcessMessages() override;
+    void Pause(int ms) override { Sleep(static_cast<DWORD>(ms)); }
+    void ShowError(const std::string& text) override;
+
+    // SchedulerActions
+    std::string RunJobAction(engine::Cursor& job) override;
+    bool ConfirmShutdownCountdown() override;
+    std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) override;
+    std::string SendErrorMail(const actions::FailureMail& mail) override;
+
+private:
+    TfrmVistorel& w_;
+};
+
+}  // namespace qv::ui
