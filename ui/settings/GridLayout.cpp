@@ -1,94 +1,43 @@
 #include "ui/settings/GridLayout.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdio>
 #include <exception>
-#include <memory>
 #include <numeric>
+#include <vector>
 
-#include "ui/settings/Settings.h"
+#include "ui/settings/IniFile.h"
 
 namespace qv {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
+// Whole numbers and booleans of the layout; a missing key, or a value that is
+// no number, leaves *out alone.
+bool ReadInt(const IniFile& file, const std::string& section, const std::string& key, int* out) {
+    std::string text;
+    long long v = 0;
+    if (!file.Value(section, key, &text) || !ParseProfileInt(text, &v)) return false;
+    *out = static_cast<int>(v);
     return true;
 }
-
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-    return s.substr(b, e - b);
+bool ReadBool(const IniFile& file, const std::string& section, const std::string& key, bool* out) {
+    int v = 0;
+    if (!ReadInt(file, section, key, &v)) return false;
+    *out = v != 0;
+    return true;
 }
-
-// The sections of the layout file, and the keys of one of them.
-class LayoutFile {
-public:
-    explicit LayoutFile(std::vector<LayoutSection> sections) : sections_(std::move(sections)) {}
-
-    const LayoutSection* Find(const std::string& name) const {
-        for (const auto& s : sections_)
-            if (SameName(s.name, name)) return &s;
-        return nullptr;
-    }
-    // The value of key in section name; false when either is missing.
-    bool Value(const std::string& section, const std::string& key, std::string* value) const {
-        const LayoutSection* s = Find(section);
-        if (!s) return false;
-        for (const auto& line : s->lines) {
-            const size_t eq = line.find('=');
-            if (eq == std::string::npos) continue;
-            if (SameName(Trim(line.substr(0, eq)), key)) {
-                *value = Trim(line.substr(eq + 1));
-                return true;
-            }
-        }
-        return false;
-    }
-    // Whole numbers and booleans; a value that is no number counts as missing.
-    bool Int(const std::string& section, const std::string& key, int* out) const {
-        std::string text;
-        long long v = 0;
-        if (!Value(section, key, &text) || !ParseProfileInt(text, &v)) return false;
-        *out = static_cast<int>(v);
-        return true;
-    }
-    bool Bool(const std::string& section, const std::string& key, bool* out) const {
-        int v = 0;
-        if (!Int(section, key, &v)) return false;
-        *out = v != 0;
-        return true;
-    }
-
-private:
-    std::vector<LayoutSection> sections_;
-};
 
 // Sections written in the order of their first write; a second write to a
 // section appends to it.
 class SectionWriter {
 public:
-    explicit SectionWriter(std::vector<LayoutSection>& out) : out_(out) {}
+    explicit SectionWriter(std::vector<IniSection>& out) : out_(out) {}
     void Put(const std::string& section, const std::string& key, const std::string& value) {
-        LayoutSection* s = nullptr;
+        IniSection* s = nullptr;
         for (auto& existing : out_)
             if (existing.name == section) s = &existing;
         if (!s) {
-            out_.push_back(LayoutSection{section, {}});
+            out_.push_back(IniSection{section, {}});
             s = &out_.back();
         }
         s->lines.push_back(key + "=" + value);
@@ -101,7 +50,7 @@ public:
     }
 
 private:
-    std::vector<LayoutSection>& out_;
+    std::vector<IniSection>& out_;
 };
 
 std::string GridSection(const std::string& gridName) { return "\\" + gridName; }
@@ -114,44 +63,20 @@ std::string ColumnSection(const std::string& gridName, const std::string& column
 
 }  // namespace
 
-std::vector<LayoutSection> ReadLayoutSections(const std::string& path) {
-    std::vector<LayoutSection> sections;
-    File f(std::fopen(path.c_str(), "rb"));
-    if (!f) return sections;
-    std::string data;
-    char buf[8192];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) data.append(buf, n);
-    size_t pos = 0;
-    while (pos < data.size()) {
-        size_t nl = data.find('\n', pos);
-        if (nl == std::string::npos) nl = data.size();
-        std::string line = data.substr(pos, nl - pos);
-        pos = nl + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::string t = Trim(line);
-        if (t.empty() || t[0] == ';') continue;
-        if (t.front() == '[' && t.back() == ']') {
-            sections.push_back(LayoutSection{t.substr(1, t.size() - 2), {}});
-        } else if (!sections.empty()) {
-            sections.back().lines.push_back(line);
-        }
-    }
-    return sections;
-}
-
 bool SaveGridLayout(const std::string& path, const std::string& gridName,
                     const grid::GridLayoutDesc& layout, std::string* error) noexcept {
     try {
-        std::vector<LayoutSection> sections = ReadLayoutSections(path);
+        IniFile file;
+        file.Load(path);  // a missing file is created
+        std::vector<IniSection> sections = file.Sections();
         const std::string prefix = GridSection(gridName);
         sections.erase(std::remove_if(sections.begin(), sections.end(),
-                                      [&](const LayoutSection& s) {
+                                      [&](const IniSection& s) {
                                           return s.name.compare(0, prefix.size(), prefix) == 0;
                                       }),
                        sections.end());
 
-        std::vector<LayoutSection> added;
+        std::vector<IniSection> added;
         SectionWriter w(added);
         const auto& o = layout.options;
         w.Put(prefix, "ShowGrid", o.showGrid);
@@ -186,20 +111,8 @@ bool SaveGridLayout(const std::string& path, const std::string& gridName,
         }
         sections.insert(sections.end(), added.begin(), added.end());
 
-        std::string out;
-        for (const auto& s : sections) {
-            out += "[" + s.name + "]\r\n";
-            for (const auto& line : s.lines) out += line + "\r\n";
-            out += "\r\n";
-        }
-        std::FILE* raw = std::fopen(path.c_str(), "wb");
-        if (!raw) {
-            if (error) *error = "nach " + path + " kann nicht geschrieben werden";
-            return false;
-        }
-        const bool written = std::fwrite(out.data(), 1, out.size(), raw) == out.size();
-        if (std::fclose(raw) != 0 || !written) {
-            if (error) *error = "nach " + path + " kann nicht geschrieben werden";
+        if (!IniFile::FromSections(sections).Save(path)) {
+            if (error) *error = IniWriteRefusedText(path);
             return false;
         }
         return true;
@@ -214,22 +127,23 @@ bool SaveGridLayout(const std::string& path, const std::string& gridName,
 
 grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& gridName,
                                     const grid::GridLayoutDesc& current) {
-    const LayoutFile file(ReadLayoutSections(path));
+    IniFile file;
+    file.Load(path);
     grid::GridLayoutDesc result = current;
     const std::string g = GridSection(gridName);
 
     auto& o = result.options;
-    file.Bool(g, "ShowGrid", &o.showGrid);
-    file.Bool(g, "ShowPreviewGrid", &o.showPreviewGrid);
-    file.Int(g, "BandRowCount", &o.bandRowCount);
-    file.Int(g, "DefaultRowHeight", &o.defaultRowHeight);
+    ReadBool(file, g, "ShowGrid", &o.showGrid);
+    ReadBool(file, g, "ShowPreviewGrid", &o.showPreviewGrid);
+    ReadInt(file, g, "BandRowCount", &o.bandRowCount);
+    ReadInt(file, g, "DefaultRowHeight", &o.defaultRowHeight);
     int headerRows = 0;
-    if (file.Int(g, "HeaderPanelRowCount", &headerRows) && headerRows != -1)
+    if (ReadInt(file, g, "HeaderPanelRowCount", &headerRows) && headerRows != -1)
         o.headerPanelRowCount = headerRows;
-    file.Bool(g, "ShowGroupPanel", &o.showGroupPanel);
-    file.Bool(g, "ShowNewItemRow", &o.showNewItemRow);
-    file.Bool(g, "ShowRowFooter", &o.showRowFooter);
-    file.Bool(g, "ShowSummaryFooter", &o.showSummaryFooter);
+    ReadBool(file, g, "ShowGroupPanel", &o.showGroupPanel);
+    ReadBool(file, g, "ShowNewItemRow", &o.showNewItemRow);
+    ReadBool(file, g, "ShowRowFooter", &o.showRowFooter);
+    ReadBool(file, g, "ShowSummaryFooter", &o.showSummaryFooter);
 
     // Bands: each band position's section names a band by its ID.
     std::vector<grid::LayoutBand> found, rest;
@@ -238,15 +152,15 @@ grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& 
     for (size_t pos = 0; pos < current.bands.size(); ++pos) {
         const std::string s = BandSection(gridName, pos);
         int id = -1;
-        if (!file.Int(s, "ID", &id)) continue;
+        if (!ReadInt(file, s, "ID", &id)) continue;
         for (size_t b = 0; b < current.bands.size(); ++b) {
             if (taken[b] || current.bands[b].id != id) continue;
             taken[b] = true;
             grid::LayoutBand band = current.bands[b];
-            file.Bool(s, "Visible", &band.visible);
-            file.Int(s, "Width", &band.width);
+            ReadBool(file, s, "Visible", &band.visible);
+            ReadInt(file, s, "Width", &band.width);
             int index = band.index;
-            file.Int(s, "Index", &index);
+            ReadInt(file, s, "Index", &index);
             found.push_back(band);
             foundIndex.push_back(index);
             break;
@@ -268,13 +182,13 @@ grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& 
     for (size_t i = 0; i < cols.size(); ++i) {
         auto& c = cols[i];
         const std::string s = ColumnSection(gridName, c.name);
-        file.Int(s, "GroupIndex", &c.groupIndex);
-        file.Bool(s, "Visible", &c.visible);
-        file.Int(s, "Width", &c.width);
-        file.Int(s, "Sorted", &c.sorted);
-        if (!file.Int(s, "SortedOrder", &c.sortedOrder)) c.sortedOrder = -1;
+        ReadInt(file, s, "GroupIndex", &c.groupIndex);
+        ReadBool(file, s, "Visible", &c.visible);
+        ReadInt(file, s, "Width", &c.width);
+        ReadInt(file, s, "Sorted", &c.sorted);
+        if (!ReadInt(file, s, "SortedOrder", &c.sortedOrder)) c.sortedOrder = -1;
         storedIndex[i] = c.index;
-        file.Int(s, "Index", &storedIndex[i]);
+        ReadInt(file, s, "Index", &storedIndex[i]);
     }
     std::vector<size_t> colOrder(cols.size());
     std::iota(colOrder.begin(), colOrder.end(), size_t{0});
@@ -286,9 +200,9 @@ grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& 
         auto& c = result.columns[i];
         c.index = static_cast<int>(i);
         const std::string s = ColumnSection(gridName, c.name);
-        file.Int(s, "BandIndex", &c.bandIndex);
-        file.Int(s, "RowIndex", &c.rowIndex);
-        file.Int(s, "StoredRowIndex", &c.storedRowIndex);
+        ReadInt(file, s, "BandIndex", &c.bandIndex);
+        ReadInt(file, s, "RowIndex", &c.rowIndex);
+        ReadInt(file, s, "StoredRowIndex", &c.storedRowIndex);
     }
     return result;
 }

@@ -5,29 +5,18 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
 #include "ui/grid/GridModel.h"
 
 namespace qv {
 
-// A section as the layout file is read: comment lines (";"), empty lines and
-// lines before the first section header are dropped; every other line is kept
-// as it stands (without its line end).
-struct LayoutSection {
-    std::string name;
-    std::vector<std::string> lines;
-};
-
-// The file's sections in file order; a missing or unreadable file gives none.
-std::vector<LayoutSection> ReadLayoutSections(const std::string& path);
-
 // Saves the layout of grid gridName ("Gitter") into the file at path: removes
 // every section whose name begins with "\<gridName>" (letter case counting),
 // appends the layout sections and writes the whole file anew, each section
-// followed by one empty line. Other sections keep their key lines. Never
-// throws: returns false (and the reason in *error) when the file cannot be
-// written, so the program still ends normally.
+// followed by one empty line. Other sections keep their lines but for comments
+// and empty lines; lines before the first section are dropped. Never throws:
+// returns false (and the reason in *error) when the file cannot be written,
+// so the program still ends normally.
 bool SaveGridLayout(const std::string& path, const std::string& gridName,
                     const grid::GridLayoutDesc& layout, std::string* error = nullptr) noexcept;
 

@@ -3,9 +3,11 @@
 // their controls, each write a separate open, write and close of the file.
 #pragma once
 
-#include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
+
+#include "ui/settings/IniFile.h"
 
 namespace qv {
 
@@ -22,6 +24,7 @@ std::string SettingsFilePath(const std::string& exeDir);
 // regard to letter case.
 class ProfileStore {
 public:
+    explicit ProfileStore(std::string path) : path_(std::move(path)) {}
     virtual ~ProfileStore() = default;
     // The key's value; def when the file, the section or the key is missing.
     // A key with an empty value reads as the empty text, not as def.
@@ -31,35 +34,24 @@ public:
     // in which case the file keeps its old content.
     virtual bool Write(const std::string& section, const std::string& key,
                        const std::string& value) = 0;
-    virtual const std::string& path() const = 0;
-};
-
-// The INI format in portable code: lines end in CR LF; writing one key changes
-// only that key's line (other lines keep their bytes); a new key goes after
-// the last line of its section, a new section at the end of the file, and a
-// missing file is created.
-class IniFileProfile final : public ProfileStore {
-public:
-    explicit IniFileProfile(std::string path) : path_(std::move(path)) {}
-    std::string Read(const std::string& section, const std::string& key,
-                     const std::string& def) const override;
-    bool Write(const std::string& section, const std::string& key,
-               const std::string& value) override;
-    const std::string& path() const override { return path_; }
+    const std::string& path() const { return path_; }
 
 private:
     std::string path_;
 };
 
-// A whole number as the INI readers take it: optional sign, then decimal
-// digits, or hexadecimal digits after "0x", "0X" or "$". The whole text must
-// be the number (no blanks, no trailing characters) and fit in 32 bits
-// (hexadecimal up to FFFFFFFF, read as its two's complement); otherwise it is
-// no number.
-bool ParseProfileInt(const std::string& text, long long* value);
-// A boolean setting: any number but zero is true, zero false; anything that is
-// no number (the empty text included) gives def.
-bool ParseProfileBool(const std::string& text, bool def);
+// The INI format in portable code (IniFile): lines end in CR LF; writing one
+// key changes only that key's line (other lines keep their bytes); a new key
+// goes after the last line of its section, a new section at the end of the
+// file, and a missing file is created.
+class IniFileProfile final : public ProfileStore {
+public:
+    using ProfileStore::ProfileStore;
+    std::string Read(const std::string& section, const std::string& key,
+                     const std::string& def) const override;
+    bool Write(const std::string& section, const std::string& key,
+               const std::string& value) override;
+};
 
 // A write the system refused. The text names the file; the main window shows
 // it in its general error box.

@@ -11,13 +11,13 @@ std::string Win32Profile::Read(const std::string& section, const std::string& ke
     // Room for kSettingsTextMax characters and the terminating zero.
     std::vector<char> buf(kSettingsTextMax + 1);
     const DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(), buf.data(),
-                                             static_cast<DWORD>(buf.size()), path_.c_str());
+                                             static_cast<DWORD>(buf.size()), path().c_str());
     return std::string(buf.data(), n);
 }
 
 bool Win32Profile::Write(const std::string& section, const std::string& key,
                          const std::string& value) {
-    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) != FALSE;
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path().c_str()) != FALSE;
 }
 
 }  // namespace qv

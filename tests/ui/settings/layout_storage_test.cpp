@@ -9,6 +9,7 @@
 
 #include "tests/ui/settings/SettingsTestSupport.h"
 #include "ui/settings/GridLayout.h"
+#include "ui/settings/IniFile.h"
 #include "ui/settings/Settings.h"
 
 namespace qv {
@@ -44,7 +45,9 @@ GridLayoutDesc DesignLayout() {
 
 std::vector<std::string> SectionNames(const std::string& path) {
     std::vector<std::string> names;
-    for (const auto& s : ReadLayoutSections(path)) names.push_back(s.name);
+    IniFile file;
+    file.Load(path);
+    for (const auto& s : file.Sections()) names.push_back(s.name);
     return names;
 }
 

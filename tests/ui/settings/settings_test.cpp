@@ -202,6 +202,23 @@ TYPED_TEST(SettingsStoreTest, NamesMatchWithoutLetterCase) {
     EXPECT_EQ(bytes.find("0"), std::string::npos) << bytes;       // the old line was replaced
 }
 
+// Hand-edited lines read as the system's profile functions read them; the grid
+// layout reads its sections through the same lookup.
+TYPED_TEST(SettingsStoreTest, HandEditedLinesReadAsTheSystemReadsThem) {
+    WriteBytes(this->path,
+               "[App]\r\nmail=0\r\n[Other]\r\nx=1\r\n[app]\r\nmailadresse=second\r\n"
+               "  [ Sp ]  \r\n k = sp \r\n[Tr] junk\r\nk=tr\r\n[Q]\r\nk=\"quoted\"\r\nj='single'\r\n"
+               "[Br\r\nk=br\r\n");
+    auto read = [&](const char* section, const char* key) { return this->store->Read(section, key, "?"); };
+    EXPECT_EQ(read("App", "mail"), "0");
+    EXPECT_EQ(read("App", "mailadresse"), "?");  // only the first section of a name counts
+    EXPECT_EQ(read("Sp", "k"), "sp");
+    EXPECT_EQ(read("Tr", "k"), "tr");
+    EXPECT_EQ(read("Q", "k"), "quoted");
+    EXPECT_EQ(read("Q", "j"), "single");
+    EXPECT_EQ(read("Br", "k"), "?");
+}
+
 TYPED_TEST(SettingsStoreTest, TextIsReadUpTo2047Characters) {
     const std::string longText(3000, 'm');
     this->settings.edMailChange(longText);
