@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "ui/jobgrid/JobEditorRules.h"
+#include "ui/data/DisplayFormat.h"
 
 namespace qv::ui {
 
@@ -86,21 +86,6 @@ void CursorGridSource::OnCursor(engine::DataChange change) {
     }
 }
 
-std::string CursorGridSource::DisplayText(engine::Field& f) {
-    if (f.IsNull()) return {};
-    switch (f.type()) {
-        case FieldType::Time: {
-            int64_t sec = f.AsTime().ms / kMsPerSecond;
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(sec / 3600),
-                          static_cast<int>(sec / 60 % 60), static_cast<int>(sec % 60));
-            return buf;
-        }
-        case FieldType::DateTime: return FormatStartText(f.AsDateTime());
-        default: return f.AsString();
-    }
-}
-
 std::string CursorGridSource::SortText(engine::Field& f) {
     if (f.IsNull()) return {};
     switch (f.type()) {
@@ -116,7 +101,7 @@ void CursorGridSource::ReadCurrent(CachedRow& row) const {
     row.sort.resize(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         engine::Field& f = cursor_.FieldByIndex(i);
-        row.display[static_cast<size_t>(i)] = DisplayText(f);
+        row.display[static_cast<size_t>(i)] = FieldDisplayText(f);
         row.sort[static_cast<size_t>(i)] = SortText(f);
     }
 }
@@ -171,7 +156,7 @@ void CursorGridSource::MoveTo(int row) {
 
 std::string CursorGridSource::CellText(int row, const std::string& field) const {
     if (!cursor_.active() || row < 0 || row >= cursor_.RecordCount()) return {};
-    if (row == cursor_.RecNo()) return DisplayText(cursor_.FieldByName(field));
+    if (row == cursor_.RecNo()) return FieldDisplayText(cursor_.FieldByName(field));
     EnsureCache();
     if (row >= static_cast<int>(cache_.size())) return {};
     const CachedRow& r = cache_[static_cast<size_t>(row)];
@@ -191,7 +176,7 @@ std::string CursorGridSource::SortKey(int row, const std::string& field) const {
 
 std::string CursorGridSource::Value(const std::string& field) const {
     if (!cursor_.active() || cursor_.RecNo() < 0) return {};
-    return DisplayText(cursor_.FieldByName(field));
+    return FieldDisplayText(cursor_.FieldByName(field));
 }
 
 void CursorGridSource::SetValue(const std::string& field, const std::string& text) {
@@ -206,7 +191,7 @@ void CursorGridSource::SetValue(const std::string& field, const std::string& tex
                 throw std::runtime_error("'" + text + "' ist keine g\xfcltige Zeit");
             break;
         case FieldType::DateTime:
-            if (!text.empty() && !ParseStartText(text, moment))
+            if (!text.empty() && !ParseDisplayDateTime(text, moment))
                 throw std::runtime_error("'" + text + "' ist kein g\xfcltiges Datum mit Uhrzeit");
             break;
         case FieldType::Integer:

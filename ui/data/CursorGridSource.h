@@ -1,7 +1,7 @@
 // Binds the data grid to a table cursor: the grid's rows are the cursor's
 // rows, its current row is the cursor's, and edits go through the cursor's
-// field objects and dataset rules. Times show as "hh:mm:ss", date-times as
-// "dd.mm.yyyy hh:mm:ss"; both read back from that form.
+// field objects and dataset rules. Values show in their display form
+// (DisplayFormat) and read back from it.
 //
 // The cursor gives values of its current row only, so the other rows' texts
 // are read by walking the cursor once after its rows changed (only while it is
@@ -39,8 +39,7 @@ public:
     void Append() override;
     void Delete() override;
 
-    // Display and sort texts of a field's value, as the grid shows them.
-    static std::string DisplayText(engine::Field& field);
+    // Sort text of a field's value: the storage form, which sorts by time.
     static std::string SortText(engine::Field& field);
 
 private:

@@ -2,8 +2,9 @@
 
 #include <commctrl.h>
 
-#include <cstdio>
 #include <cstring>
+
+#include "ui/data/DisplayFormat.h"
 
 namespace qv::ui {
 
@@ -67,26 +68,6 @@ void CursorListView::ScheduleReload() {
     PostMessageA(hwnd(), kReloadMessage, 0, 0);
 }
 
-std::string CursorListView::DisplayText(engine::Field& field) {
-    if (field.IsNull()) return {};
-    char buf[40];
-    switch (field.type()) {
-        case engine::FieldType::DateTime: {
-            CivilDateTime c = ToCivil(field.AsDateTime());
-            std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", c.day, c.month, c.year,
-                          c.hour, c.minute, c.second);
-            return buf;
-        }
-        case engine::FieldType::Time: {
-            int s = field.AsTime().ms / 1000;
-            std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
-            return buf;
-        }
-        default:
-            return field.AsString();
-    }
-}
-
 void CursorListView::Reload() {
     reloadPending_ = false;
     rows_.clear();
@@ -112,9 +93,9 @@ void CursorListView::Reload() {
         for (int i = 0; i < n; ++i) {
             cursor_->MoveTo(i);
             std::vector<std::string> row;
-            for (auto* f : fields) row.push_back(f ? DisplayText(*f) : std::string());
+            for (auto* f : fields) row.push_back(f ? FieldDisplayText(*f) : std::string());
             rows_.push_back(std::move(row));
-            previews_.push_back(preview ? DisplayText(*preview) : std::string());
+            previews_.push_back(preview ? FieldDisplayText(*preview) : std::string());
         }
     }
     if (list_) {

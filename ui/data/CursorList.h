@@ -54,9 +54,6 @@ public:
     int rowCount() const { return static_cast<int>(rows_.size()); }
     const std::string& cellText(int row, int shownColumn) const { return rows_[row][shownColumn]; }
 
-    // Display text of a field's current value.
-    static std::string DisplayText(engine::Field& field);
-
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 

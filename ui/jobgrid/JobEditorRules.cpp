@@ -1,6 +1,6 @@
 #include "ui/jobgrid/JobEditorRules.h"
 
-#include <cstdio>
+#include "ui/data/DisplayFormat.h"
 
 namespace qv::ui {
 
@@ -43,30 +43,6 @@ std::string DayRuleFromItems(const DayItems& items) {
     return text;
 }
 
-std::string FormatStartText(DateTime dt) {
-    CivilDateTime c = ToCivil(dt);
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %02d:%02d:%02d", c.day, c.month, c.year, c.hour, c.minute,
-                  c.second);
-    return buf;
-}
-
-bool ParseStartText(const std::string& text, DateTime& out) {
-    int d = 0, mo = 0, y = 0, h = 0, mi = 0, s = 0;
-    char tail = 0;
-    int n = std::sscanf(text.c_str(), "%d.%d.%d %d:%d:%d%c", &d, &mo, &y, &h, &mi, &s, &tail);
-    if (n == 5 || n == 6) {
-        if (!IsValidDate(y, mo, d) || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59) return false;
-        out = MakeDateTime(y, mo, d, h, mi, n == 6 ? s : 0);
-        return true;
-    }
-    if (auto parsed = ParseDateTime(text)) {
-        out = *parsed;
-        return true;
-    }
-    return false;
-}
-
 StartPopupValues StartPopupOpen(DateTime now, DateTime stored) {
     DateTime from = now > stored ? now : stored;
     return {DatePart(from), TimePart(from)};
@@ -86,13 +62,13 @@ StartCloseResult StartPopupClose(DateTime now, DateTime date, TimeOfDay time,
                                  const std::function<DateTime(DateTime)>& nextStart) {
     StartCloseResult r;
     DateTime chosen = ChosenMoment(date, time);
-    r.text = FormatStartText(chosen);
+    r.text = FormatDisplayDateTime(chosen);
     if (!(now > chosen)) return r;
-    r.message = std::string(kPastMomentText) + "\n\r" + "Aktuelle Uhzeit: " + FormatStartText(now) + "\n\r" +
+    r.message = std::string(kPastMomentText) + "\n\r" + "Aktuelle Uhzeit: " + FormatDisplayDateTime(now) + "\n\r" +
                 "Eingestellte Startzeit: " + r.text;
     DateTime next = nextStart(now);
     next.ms -= next.ms % kMsPerSecond;
-    r.text = FormatStartText(next);
+    r.text = FormatDisplayDateTime(next);
     return r;
 }
 

@@ -27,12 +27,6 @@ void ApplyDayToggle(DayItems& items, int k);
 // The rule the popup produces at closing.
 std::string DayRuleFromItems(const DayItems& items);
 
-// Date-time text of the start-time popup and the start column:
-// "dd.mm.yyyy hh:mm:ss".
-std::string FormatStartText(DateTime dt);
-// Reads that form back (also "d.m.yyyy h:mm" and the storage form).
-bool ParseStartText(const std::string& text, DateTime& out);
-
 // What the start-time popup shows when it opens: today and the current time
 // when the stored start has passed (an empty start reads as 0), otherwise the
 // stored start's date and time of day.

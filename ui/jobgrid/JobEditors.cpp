@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "ui/data/DisplayFormat.h"
 #include "win/Window.h"
 
 namespace qv::ui {
@@ -202,7 +203,7 @@ void JobEditors::SetPopupMoment(DateTime date, TimeOfDay time) {
 void JobEditors::dxDBGrid1StartzeitInitPopup(int) {
     DateTime stored{};
     std::string text = source_.Value("Startzeit");
-    if (!text.empty() && !ParseStartText(text, stored)) stored = DateTime{};
+    if (!text.empty() && !ParseDisplayDateTime(text, stored)) stored = DateTime{};
     StartPopupValues v = StartPopupOpen(deps_.clock->Now(), stored);
     SetPopupMoment(v.date, v.time);
 }

@@ -200,6 +200,7 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceDeletesAfterAskingAndEmptiesOnlyOnY
     ASSERT_EQ(log->grid().rowCount(), 2);
     EXPECT_EQ(log->grid().cellText(0, 0), "C:\\a.exe");  // ID is hidden
     EXPECT_EQ(log->grid().cellText(1, 1), "abgebrochen");
+    EXPECT_EQ(log->grid().cellText(0, 2), "15.05.2024 10:00:00");  // the grid's date form
 
     // Closing hides; the next click shows the same window.
     SendMessageA(log->hwnd(), WM_CLOSE, 0, 0);
