@@ -4,18 +4,15 @@
 #   scripts/grid-shots.sh [build dir]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/lib/wine.sh"
 build=${1:-$root/build/grid-win64}
 exe=$build/tests/ui/grid/grid_shot.exe
 shots=$root/build/grid-shots
 mkdir -p "$shots" "$root/docs"
-export WINEPREFIX=$shots/prefix WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES=mscoree,mshtml=
-display=:57
-Xvfb $display -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-sleep 1
-export DISPLAY=$display
-[ -f "$WINEPREFIX/.ready" ] || { wineboot -i >/dev/null 2>&1 || true; wineserver -w; touch "$WINEPREFIX/.ready"; }
+qv_wine_env "$shots/prefix"
+qv_xvfb_start
+trap 'wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
+qv_wine_prefix plain
 for mode in ${QV_SHOT_MODES:-rows edit day start list}; do
   wine "$exe" "$mode" 7 >/dev/null 2>&1 &
   app=$!
@@ -25,5 +22,4 @@ for mode in ${QV_SHOT_MODES:-rows edit day start list}; do
   import -window root -crop 800x520+0+0 "$root/docs/$name.png"
   wait $app || true
 done
-wineserver -k || true
 echo "written: $(ls "$root"/docs/grid*.png | tr '\n' ' ')"

@@ -8,7 +8,10 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QV_BUILD:-$root/build/shell-win64}
 runs=${RUNS:-5}
-export QV_WINEPREFIX=$build/wineprefix
+. "$root/scripts/lib/wine.sh"
+# The headless prefix the build's tests use.
+qv_wine_env "$build/wineprefix"
+qv_wine_prefix headless
 work=$build/shell-bench
 for prog in minimal_window Quarvelin; do
   for i in $(seq "$runs"); do
@@ -16,7 +19,7 @@ for prog in minimal_window Quarvelin; do
     if [ "$prog" = Quarvelin ]; then cp "$build/app/Quarvelin.exe" "$work/"; else cp "$build/tests/app/minimal_window.exe" "$work/"; fi
     winexe='Z:'"$(echo "$work/$prog.exe" | tr / '\\')"
     printf '%-15s run %d: ' "$prog" "$i"
-    "$root/scripts/wine-run" "$build/tests/app/shot_driver.exe" bench "$winexe" | tr -d '\r'
+    wine "$build/tests/app/shot_driver.exe" bench "$winexe" | tr -d '\r'
   done
 done
 rm -rf "$work"

@@ -7,26 +7,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QV_BUILD:-$root/build/shell-win64}
 out=$root/build/shell-shots
-export WINEPREFIX=$out/prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+. "$root/scripts/lib/wine.sh"
+qv_wine_env "$out/prefix"
 mkdir -p "$out" "$root/docs"
-
-display=:$(( 90 + RANDOM % 50 ))
-while [ -e "/tmp/.X11-unix/X${display#:}" ]; do display=:$(( ${display#:} + 1 )); done
-Xvfb "$display" -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-cleanup() { wineserver -k 2>/dev/null || true; kill "$xvfb" 2>/dev/null || true; }
-trap cleanup EXIT
-sleep 1
-
-if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
-  wineboot -i >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.qv-ready"
-fi
+qv_xvfb_start
+trap 'wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
+qv_wine_prefix desktop
 
 run=$out/run
 rm -rf "$run" && mkdir -p "$run"

@@ -17,35 +17,17 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" --target Quarvelin
 
-export WINEPREFIX=$root/build/run-prefix WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-
-xvfb=
+. scripts/lib/wine.sh
+qv_wine_env "$root/build/run-prefix"
 if [ -z "${DISPLAY:-}" ]; then
-  n=90
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=:$n
-  sleep 1
+  qv_xvfb_start
+  trap qv_xvfb_stop EXIT
   echo "start: no display; Xvfb runs on $DISPLAY"
   echo "start: screenshot with: DISPLAY=$DISPLAY import -window root shot.png"
 fi
-
-if [ ! -f "$WINEPREFIX/.qv-ready" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  # A virtual desktop gives the program a notification area for its tray icon.
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
-  wineserver -w
-  touch "$WINEPREFIX/.qv-ready"
-fi
+qv_wine_prefix desktop
 
 mkdir -p build/run
 cp "$build/app/Quarvelin.exe" build/run/
 echo "start: Quarvelin runs from build/run (close its window to end)"
-status=0
-(cd build/run && wine Quarvelin.exe) || status=$?
-if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
-exit "$status"
+cd build/run && wine Quarvelin.exe
