@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/Text.h"
+
 namespace qv {
 
 namespace {
@@ -12,15 +14,6 @@ struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Trim(const std::string& s) {
-    size_t b = 0, e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
 
 bool IsEmptyOrComment(const std::string& text) {
     const std::string t = Trim(text);
@@ -58,16 +51,6 @@ int HexDigit(char c) {
 }
 
 }  // namespace
-
-bool IniSameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    }
-    return true;
-}
 
 bool IniSectionHeader(const std::string& text, std::string* name) {
     const std::string t = Trim(text);
@@ -135,8 +118,8 @@ bool IniFile::Value(const std::string& section, const std::string& key, std::str
         std::string name, k, v;
         if (IniSectionHeader(line.text, &name)) {
             if (inSection) return false;  // only the first section of that name counts
-            inSection = IniSameName(name, section);
-        } else if (inSection && IniKeyLine(line.text, &k, &v) && IniSameName(k, key)) {
+            inSection = SameName(name, section);
+        } else if (inSection && IniKeyLine(line.text, &k, &v) && SameName(k, key)) {
             *value = v;
             return true;
         }
@@ -153,12 +136,12 @@ void IniFile::Set(const std::string& section, const std::string& key, const std:
         std::string name, k;
         if (IniSectionHeader(lines_[i].text, &name)) {
             if (sectionAt >= 0) break;
-            if (IniSameName(name, section)) sectionAt = lastInSection = static_cast<long>(i);
+            if (SameName(name, section)) sectionAt = lastInSection = static_cast<long>(i);
             continue;
         }
         if (sectionAt < 0) continue;
         if (!Trim(lines_[i].text).empty()) lastInSection = static_cast<long>(i);
-        if (keyAt < 0 && IniKeyLine(lines_[i].text, &k, nullptr) && IniSameName(k, key))
+        if (keyAt < 0 && IniKeyLine(lines_[i].text, &k, nullptr) && SameName(k, key))
             keyAt = static_cast<long>(i);
     }
 

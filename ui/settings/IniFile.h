@@ -1,8 +1,9 @@
 // The INI text format of the settings file, shared by the options and the grid
 // layout kept in it: how lines split into section headers, key lines and
 // comments, how a key is looked up and changed, and how the file is read and
-// written as a whole. The lookup follows the Windows profile functions, so the
-// layout and the options read one file the same way.
+// written as a whole. Section and key names match without regard to letter
+// case. The lookup follows the Windows profile functions, so the layout and
+// the options read one file the same way.
 #pragma once
 
 #include <string>
@@ -24,8 +25,6 @@ struct IniSection {
     std::vector<std::string> lines;
 };
 
-// Section and key names match without regard to letter case.
-bool IniSameName(const std::string& a, const std::string& b);
 // The name of a section header "[name]" (blanks around the line and the name
 // ignored, anything after "]" too), or false.
 bool IniSectionHeader(const std::string& text, std::string* name);
