@@ -3,6 +3,8 @@
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <utility>
 
@@ -112,6 +114,30 @@ private:
     HWND hwnd_;
     PAINTSTRUCT ps_{};
     HDC dc_;
+};
+
+// A memory device context (CreateCompatibleDC) with a bitmap selected into it,
+// for drawing off screen. The DC's own bitmap goes back in before the DC is
+// deleted, so the bitmap is free again for BitBlt sources, image lists or
+// deletion. Check it with operator bool: creating the DC can fail.
+class MemoryDC {
+public:
+    MemoryDC(HDC compatible, HBITMAP bitmap) : dc_(CreateCompatibleDC(compatible)) {
+        if (dc_ && bitmap) old_ = SelectObject(dc_, bitmap);
+    }
+    ~MemoryDC() {
+        if (!dc_) return;
+        if (old_) SelectObject(dc_, old_);
+        DeleteDC(dc_);
+    }
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    HDC get() const { return dc_; }
+    explicit operator bool() const { return dc_ != nullptr; }
+
+private:
+    HDC dc_;
+    HGDIOBJ old_ = nullptr;
 };
 
 // Selects a GDI object into a DC for the lifetime of the guard.

@@ -78,24 +78,24 @@ void DrawProgramImage(HDC dc, int index, int x, int y) {
 }
 
 HIMAGELIST CreateProgramImageList() {
-    HIMAGELIST list = ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0);
+    win::ImageList list(ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0));
     if (!list) return nullptr;
     const COLORREF key = RGB(255, 0, 255);
     win::WindowDC screen(nullptr);
-    HDC mem = CreateCompatibleDC(screen.get());
     for (int i = 0; i < kImageCount; ++i) {
         win::Bitmap bmp(CreateCompatibleBitmap(screen.get(), kImageSize, kImageSize));
         {
-            win::SelectGuard s(mem, bmp.get());
+            // The bitmap must be out of the DC again before the list copies it.
+            win::MemoryDC mem(screen.get(), bmp.get());
+            if (!mem) return nullptr;
             win::Brush keyBrush(CreateSolidBrush(key));
             RECT all{0, 0, kImageSize, kImageSize};
-            FillRect(mem, &all, keyBrush.get());
-            DrawProgramImage(mem, i, 0, 0);
+            FillRect(mem.get(), &all, keyBrush.get());
+            DrawProgramImage(mem.get(), i, 0, 0);
         }
-        ImageList_AddMasked(list, bmp.get(), key);
+        ImageList_AddMasked(list.get(), bmp.get(), key);
     }
-    DeleteDC(mem);
-    return list;
+    return list.release();
 }
 
 }  // namespace qv::ui
