@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <stdexcept>
+#include <string>
+
 #include "win/Handles.h"
 
 namespace qv::win {
@@ -42,11 +45,6 @@ void ShowGeneralError(HWND owner, const std::string& text) {
     MessageBoxA(owner, ErrorBoxText(text).c_str(), AppTitle().c_str(), MB_OK | MB_ICONERROR);
 }
 
-int ScreenDpi() {
-    WindowDC dc(nullptr);
-    return dc.get() ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
-}
-
 Window::~Window() {
     if (hwnd_) {
         HWND h = hwnd_;
@@ -72,7 +70,13 @@ HWND Window::CreateWin(const char* className, DWORD exStyle, DWORD style, const 
         wc.hbrBackground = background;
         wc.lpszClassName = className;
         wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
-        RegisterClassExA(&wc);
+        // Registered by another thread since the look-up: that is no error.
+        if (!RegisterClassExA(&wc)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_CLASS_ALREADY_EXISTS)
+                throw std::runtime_error("Fensterklasse " + std::string(className) +
+                                         " kann nicht angemeldet werden (Fehler " + std::to_string(error) + ")");
+        }
     }
     return CreateWindowExA(exStyle, className, title, style, x, y, w, h, parent, menuOrId, inst,
                            this);
@@ -101,12 +105,6 @@ LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
         Guarded(hwnd, [&] { self->OnDestroyed(); });
     }
     return result;
-}
-
-HFONT CreateUiFont(int dpi, int points, const char* face, bool bold) {
-    return CreateFontA(-MulDiv(points, dpi, 72), 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
-                       FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
 }
 
 void SetFontOnChildren(HWND parent, HFONT font) {

@@ -9,8 +9,11 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <string>
+
+#include "win/Dpi.h"
 
 namespace qv::win {
 
@@ -43,11 +46,6 @@ bool Guarded(HWND owner, F&& f) noexcept {
     return false;
 }
 
-// Pixels at 96 dpi scaled to dpi.
-inline int Scale(int px96, int dpi) { return MulDiv(px96, dpi, 96); }
-// The logical resolution of the screen the window is on (96 on a standard screen).
-int ScreenDpi();
-
 class Window {
 public:
     Window() = default;
@@ -59,7 +57,8 @@ public:
 
 protected:
     // Registers the class on first use (class style and background given) and
-    // creates the window with this object behind it.
+    // creates the window with this object behind it. Throws when the class
+    // cannot be registered.
     HWND CreateWin(const char* className, DWORD exStyle, DWORD style, const char* title, int x,
                    int y, int w, int h, HWND parent, HMENU menuOrId, UINT classStyle = 0,
                    HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
@@ -72,10 +71,6 @@ private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     HWND hwnd_ = nullptr;
 };
-
-// The font of the program's windows: "MS Sans Serif" at the given point size
-// for the given resolution (Wine and newer Windows substitute a look-alike).
-HFONT CreateUiFont(int dpi, int points = 8, const char* face = "MS Sans Serif", bool bold = false);
 
 // Sends WM_SETFONT to every child of parent.
 void SetFontOnChildren(HWND parent, HFONT font);

@@ -1,5 +1,5 @@
 // The Win32 widgets under Wine without a notification area (null driver): tray icon,
-// navigator, message box, modal dialog.
+// navigator, message box, modal dialog, and the window base's class registration.
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
@@ -198,6 +198,32 @@ TEST(Dialog, AnErrorWhileBuildingEndsItCancelled) {
     win::SetErrorSink(nullptr);
     EXPECT_EQ(errors, std::vector<std::string>{"Steuerelement fehlt"});
     EXPECT_EQ(dialog.hwnd(), nullptr);
+}
+
+class Plain : public win::Window {
+public:
+    HWND Create(const std::string& className) {
+        return CreateWin(className.c_str(), 0, WS_OVERLAPPED, "", 0, 0, 50, 50, nullptr, nullptr);
+    }
+};
+
+// A class Windows refuses (its name is longer than a class name may be) is an
+// error naming the class, not a window that silently never appears; a class
+// registered before is used again.
+TEST(WindowBase, RefusedClassIsAnErrorAndARegisteredOneIsReused) {
+    const std::string tooLong(300, 'Q');
+    Plain refused;
+    try {
+        refused.Create(tooLong);
+        ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Fensterklasse " + tooLong + " kann nicht angemeldet werden (Fehler ", 0), 0u)
+            << e.what();
+    }
+    EXPECT_EQ(refused.hwnd(), nullptr);
+    Plain first, second;
+    EXPECT_NE(first.Create("QvPlainTest"), nullptr);
+    EXPECT_NE(second.Create("QvPlainTest"), nullptr);
 }
 
 }  // namespace
