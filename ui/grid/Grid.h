@@ -6,6 +6,8 @@
 // Painting goes through an off-screen bitmap, so scrolling and resizing never
 // flicker. Knows nothing of the application: the data arrives through the
 // data-source interface, and the owner hooks in through the events below.
+//
+// The class is spread over files by concern, as its private part lists them.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +22,7 @@
 
 #include "ui/grid/GridDataSource.h"
 #include "ui/grid/GridModel.h"
+#include "win/Dpi.h"
 #include "win/Handles.h"
 #include "win/Window.h"
 
@@ -33,7 +36,9 @@ public:
     static constexpr const char* kTypeName = "TQvDataGrid";
     static constexpr const char* kClassName = "QvDataGrid";
 
-    Grid();
+    // Fixed sizes (indicator, check boxes, buttons, glyphs) follow dpi;
+    // text sizes follow the font.
+    explicit Grid(win::Dpi dpi = win::Dpi());
     ~Grid() override;
 
     HWND Create(HWND parent, int id, int x, int y, int width, int height);
@@ -45,6 +50,7 @@ public:
     // of the owner's. While the popup is open it is moved into the popup.
     void SetPopupControl(int column, HWND control);
 
+    win::Dpi dpi() const { return dpi_; }
     GridModel& model() { return model_; }
     const GridModel& model() const { return model_; }
     int FocusedColumn() const { return model_.focusColumn(); }
@@ -97,15 +103,52 @@ protected:
 
 private:
     friend class PopupWindow;
-    static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    static LRESULT CALLBACK PopupControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
-    LRESULT OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
 
+    // Grid.cpp: the data source, layout, message dispatch.
     void OnSourceChange(SourceChange change);
     void SyncRows();
     void SyncCurrent();
     void Layout();
+    void Invalidate();
+    void OnSetFocus();
+    void OnCommand(WPARAM wp, LPARAM lp);
+    void OnResort();
+    void ShowError(const std::exception& e);
+    // Runs a change of the data source; a refused one shows its error and
+    // gives false.
+    bool Attempt(const std::function<void()>& change);
+    int Current() const;  // display row of the source's current row
+    std::string FieldOf(int column) const { return model_.column(column).field; }
+
+    // GridScroll.cpp.
     void UpdateScrollBars();
+    // Shows a change of scrolling, focus or widths: scroll bars, editor
+    // position, a repaint.
+    void Refresh();
+    void OnScroll(int bar, int request);
+    // Where a scroll-bar request (SB_LINEUP ...) takes a scroll position.
+    int ScrollTarget(int bar, int request, int pos, int line, int page, int last) const;
+    void OnMouseWheel(int delta);
+    bool OnTimer(UINT_PTR id);
+    void AutoScroll();
+
+    // GridInput.cpp.
+    bool KeyDown(WPARAM key, bool fromEditor);
+    void OnChar(WPARAM wp, LPARAM lp);
+    bool OnSetCursor(int hitTest);
+    void OnLButtonDown(int x, int y);
+    void ClickCell(const Hit& hit, int x, int y);
+    void ClickButton(const Hit& hit);
+    void OnMouseMove(int x, int y);
+    void OnLButtonUp(int x, int y);
+    void OnCaptureChanged();
+    void StartRowDrag();
+    void EndRowDrag();
+    void DragOverAt(POINT screen);
+
+    // GridEditor.cpp.
+    static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
     void PlaceEditor();
     void HideEditor();
     bool HasTextEditor(int column) const;
@@ -116,22 +159,21 @@ private:
     bool AddRow(void (GridDataSource::*add)());
     void DeleteRow();
     void ToggleCheck();
+
+    // GridPopup.cpp.
+    static LRESULT CALLBACK PopupControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     void FinishPopup();
-    void StartRowDrag();
-    void EndRowDrag();
-    void DragOverAt(POINT screen);
-    bool KeyDown(WPARAM key, bool fromEditor);
+
+    // GridPaint.cpp.
+    void OnPaint();
     void Draw(HDC dc);
     void DrawCell(HDC dc, int row, int column);
-    void ShowError(const std::exception& e);
-    int Current() const;  // display row of the source's current row
-    std::string FieldOf(int column) const { return model_.column(column).field; }
 
+    win::Dpi dpi_;
     GridModel model_;
     GridDataSource* source_ = nullptr;
     std::string previewField_;
     HFONT font_ = nullptr;
-    win::Font boldFont_;
     std::map<int, HWND> popupControls_;
 
     // Off-screen painting.

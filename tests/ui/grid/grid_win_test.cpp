@@ -1,11 +1,12 @@
 // The grid control under Wine, driven through its window messages over an
 // in-memory data source: editing and saving rows, check boxes, pick lists,
 // keyboard movement, header sorting, width dragging, popups, custom drawing,
-// row dragging and the layout description.
+// row dragging, scrolling and the layout description.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -496,6 +497,55 @@ TEST_F(GridWin, ManyRowsScrollTheFocusIntoView) {
     GetScrollInfo(grid.hwnd(), SB_VERT, &si);
     EXPECT_EQ(si.nPos, grid.model().topRow());
     EXPECT_EQ(si.nMax, 62);
+}
+
+// The scroll bars and the wheel move the view, by rows down and by pixels
+// across, within its bounds; an open editor moves with its cell.
+TEST_F(GridWin, ScrollBarsAndWheelMoveTheViewAndTheEditorWithIt) {
+    for (int i = 0; i < 60; ++i)
+        source->AddRow({std::to_string(10 + i), "Mo", "08:00:00", "x.exe", "Y", "", "Standard"});
+    MoveWindow(grid.hwnd(), 0, 0, 300, 370, TRUE);  // narrower than the columns
+    ClickCell(0, kTime);
+    ASSERT_TRUE(grid.EditorVisible());
+    auto editorAt = [&] {
+        RECT r;
+        GetWindowRect(grid.EditorWindow(), &r);
+        MapWindowPoints(nullptr, grid.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return POINT{r.left, r.top};
+    };
+    auto scroll = [&](UINT msg, int request) {
+        SendMessageA(grid.hwnd(), msg, MAKEWPARAM(request, 0), 0);
+        return msg == WM_VSCROLL ? grid.model().topRow() : grid.model().scrollX();
+    };
+    const GridModel& m = grid.model();
+    const int page = m.VisibleRowCount();
+    ASSERT_GT(m.MaxTopRow(), 2 * page);
+    EXPECT_EQ(scroll(WM_VSCROLL, SB_LINEDOWN), 1);
+    EXPECT_EQ(scroll(WM_VSCROLL, SB_PAGEDOWN), 1 + page);
+    EXPECT_LT(editorAt().y, 0);  // its row is out of view
+    EXPECT_EQ(scroll(WM_VSCROLL, SB_BOTTOM), m.MaxTopRow());
+    EXPECT_EQ(scroll(WM_VSCROLL, SB_PAGEDOWN), m.MaxTopRow());
+    EXPECT_EQ(scroll(WM_VSCROLL, SB_TOP), 0);
+    EXPECT_EQ(scroll(WM_VSCROLL, SB_LINEUP), 0);
+    EXPECT_EQ(editorAt().y, grid.CellRect(0, kTime).top + 2);
+    SendMessageA(grid.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
+    EXPECT_EQ(m.topRow(), 3);
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_POS;
+    GetScrollInfo(grid.hwnd(), SB_VERT, &si);
+    EXPECT_EQ(si.nPos, 3);
+    SendMessageA(grid.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), 0);
+
+    ASSERT_GT(m.MaxScrollX(), 16);
+    EXPECT_EQ(scroll(WM_HSCROLL, SB_LINERIGHT), 16);
+    EXPECT_EQ(editorAt().x, grid.CellRect(0, kTime).left + 2);
+    EXPECT_EQ(scroll(WM_HSCROLL, SB_PAGERIGHT), std::min(16 + m.clientWidth(), m.MaxScrollX()));
+    EXPECT_EQ(scroll(WM_HSCROLL, SB_RIGHT), m.MaxScrollX());
+    EXPECT_EQ(scroll(WM_HSCROLL, SB_LEFT), 0);
+    EXPECT_EQ(scroll(WM_HSCROLL, SB_LINELEFT), 0);
+    GetScrollInfo(grid.hwnd(), SB_HORZ, &si);
+    EXPECT_EQ(si.nPos, 0);
 }
 
 }  // namespace

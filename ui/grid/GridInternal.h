@@ -1,0 +1,44 @@
+// Shared by the grid's own source files only: its private messages, subclass
+// ids, small conversions and the popup window class.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "ui/grid/Grid.h"
+#include "ui/grid/GridModel.h"
+#include "win/Window.h"
+
+namespace qv::grid {
+
+constexpr UINT kMsgPopupClosed = WM_APP + 0x51;
+constexpr UINT kMsgResort = WM_APP + 0x52;
+constexpr UINT_PTR kEditorSubclass = 0x5147;
+constexpr UINT_PTR kPopupControlSubclass = 0x5148;
+constexpr UINT_PTR kAutoScrollTimer = 0x5149;
+
+inline RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+inline bool KeyIsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+// The window that holds a popup control below (or above) its cell. Any way
+// of closing it, a click outside, its close button, switching to another
+// application, Escape or Enter in the control, tells the grid once.
+class PopupWindow : public win::Window {
+public:
+    explicit PopupWindow(Grid* grid) : grid_(grid) {}
+    HWND Create(HWND owner);
+    void Open() { open_ = true; }
+    void MarkClosed() { open_ = false; }
+    bool open() const { return open_; }
+    void RequestClose();
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+private:
+    Grid* grid_;
+    bool open_ = false;
+};
+
+}  // namespace qv::grid
