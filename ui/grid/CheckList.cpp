@@ -41,7 +41,7 @@ void CheckList::SetFont(HFONT font) {
     win::WindowDC dc(hwnd());
     win::SelectGuard g(dc.get(), font_);
     TEXTMETRICA tm{};
-    if (GetTextMetricsA(dc.get(), &tm)) itemHeight_ = std::max<int>(16, tm.tmHeight + 3);
+    if (GetTextMetricsA(dc.get(), &tm)) itemHeight_ = std::max<int>(dpi_.Scale(16), tm.tmHeight + 3);
     InvalidateRect(hwnd(), nullptr, TRUE);
 }
 
@@ -75,10 +75,11 @@ void CheckList::Paint(HDC dc) {
     bool focused = GetFocus() == hwnd();
     for (int i = 0; i < Count(); ++i) {
         RECT r = ItemRect(i);
-        int box = std::min(13, itemHeight_ - 2);
-        RECT br{r.left + 2, r.top + (itemHeight_ - box) / 2, r.left + 2 + box, r.top + (itemHeight_ - box) / 2 + box};
+        int box = std::min(dpi_.Scale(13), itemHeight_ - 2);
+        int boxLeft = r.left + dpi_.Scale(2), boxTop = r.top + (itemHeight_ - box) / 2;
+        RECT br{boxLeft, boxTop, boxLeft + box, boxTop + box};
         DrawFrameControl(dc, &br, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | (Checked(i) ? DFCS_CHECKED : 0));
-        RECT tr{br.right + 4, r.top, r.right - 2, r.bottom};
+        RECT tr{br.right + dpi_.Scale(4), r.top, r.right - 2, r.bottom};
         bool sel = i == selected_;
         if (sel) {
             FillRect(dc, &tr, GetSysColorBrush(focused ? COLOR_HIGHLIGHT : COLOR_BTNFACE));

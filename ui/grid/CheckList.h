@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "win/Dpi.h"
 #include "win/Window.h"
 
 namespace qv::grid {
@@ -18,6 +19,9 @@ namespace qv::grid {
 class CheckList : public win::Window {
 public:
     static constexpr const char* kClassName = "QvCheckList";
+
+    // The check boxes and the least item height follow dpi; the rest the font.
+    explicit CheckList(win::Dpi dpi = win::Dpi()) : dpi_(dpi), itemHeight_(dpi.Scale(16)) {}
 
     HWND Create(HWND parent, int id, int x, int y, int width, int height, DWORD extraStyle = 0);
     void SetItems(std::vector<std::string> items);
@@ -41,10 +45,11 @@ private:
     void Toggle(int index);
     void Paint(HDC dc);
 
+    win::Dpi dpi_;
     std::vector<std::string> items_;
     std::vector<bool> checked_;
     int selected_ = 0;
-    int itemHeight_ = 16;
+    int itemHeight_;
     HFONT font_ = nullptr;
 };
 

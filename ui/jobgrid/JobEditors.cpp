@@ -42,29 +42,32 @@ class TimePanel : public win::Window {
 public:
     std::function<void()> onValidate;
 
-    HWND Create(HWND parent) {
+    // The calendar measures itself in the font; the rest is designed at 96 dpi.
+    HWND Create(HWND parent, win::Dpi dpi, HFONT font) {
         HWND h = CreateWin("QvTimePanel", 0, WS_CHILD | WS_CLIPCHILDREN, "", 0, 0, 10, 10, parent, nullptr);
         if (!h) throw std::runtime_error("Zeitauswahl kann nicht erzeugt werden");
         HINSTANCE inst = GetModuleHandleA(nullptr);
         calendar_ = CreateWindowExA(0, MONTHCAL_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10, 10, h,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCalendarId)), inst, nullptr);
-        RECT req{0, 0, 180, 150};
+        SendMessageA(calendar_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        RECT req{0, 0, dpi.Scale(180), dpi.Scale(150)};
         if (calendar_) MonthCal_GetMinReqRect(calendar_, &req);
-        int cw = std::max<int>(req.right - req.left, 160), chh = std::max<int>(req.bottom - req.top, 120);
+        int cw = std::max<int>(req.right - req.left, dpi.Scale(160));
+        int chh = std::max<int>(req.bottom - req.top, dpi.Scale(120));
         MoveWindow(calendar_, 0, 0, cw, chh, FALSE);
-        label_ = CreateWindowExA(0, "STATIC", "Zeit :", WS_CHILD | WS_VISIBLE, 8, chh + 9, 36, 16, h,
+        auto px = [dpi](int v) { return dpi.Scale(v); };
+        label_ = CreateWindowExA(0, "STATIC", "Zeit :", WS_CHILD | WS_VISIBLE, px(8), chh + px(9), px(36), px(16), h,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLabelId)), inst, nullptr);
         time_ = CreateWindowExA(0, DATETIMEPICK_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP | DTS_TIMEFORMAT | DTS_UPDOWN,
-                                48, chh + 5, 96, 22, h, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEdZeitId)), inst,
-                                nullptr);
+                                px(48), chh + px(5), px(96), px(22), h,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEdZeitId)), inst, nullptr);
         if (time_) {
             SendMessageA(time_, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("HH':'mm':'ss"));
             SetWindowSubclass(time_, TimeFieldProc, kEdZeitSubclass, reinterpret_cast<DWORD_PTR>(this));
         }
-        HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
         SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SendMessageA(time_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        MoveWindow(h, 0, 0, cw, chh + 32, FALSE);
+        MoveWindow(h, 0, 0, cw, chh + px(32), FALSE);
         return h;
     }
     HWND calendar() const { return calendar_; }
@@ -103,26 +106,35 @@ private:
 };
 
 JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& source, Deps deps)
-    : main_(mainWindow), grid_(grid), source_(source), deps_(std::move(deps)) {
+    : main_(mainWindow),
+      grid_(grid),
+      source_(source),
+      deps_(std::move(deps)),
+      dpi_(grid.dpi()),
+      font_(dpi_.CreateUiFont()),
+      chkWochentag_(dpi_) {
     if (!deps_.clock) throw std::invalid_argument("JobEditors needs a clock");
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES};
     InitCommonControlsEx(&icc);
 
-    chkWochentag_.Create(main_, kChkWochentagId, 0, 0, 120, 100);
+    const int listWidth = dpi_.Scale(120);
+    chkWochentag_.Create(main_, kChkWochentagId, 0, 0, listWidth, dpi_.Scale(100));
+    chkWochentag_.SetFont(font_.get());
     std::vector<std::string> items(DayItemTexts().begin(), DayItemTexts().end());
     chkWochentag_.SetItems(items);
-    MoveWindow(chkWochentag_.hwnd(), 0, 0, 120, chkWochentag_.FullHeight(), FALSE);
+    MoveWindow(chkWochentag_.hwnd(), 0, 0, listWidth, chkWochentag_.FullHeight(), FALSE);
     chkWochentag_.OnToggle = [this](int index, bool checked) { chkWochentagChange(index, checked); };
 
     pnlZeit_ = std::make_unique<TimePanel>();
-    pnlZeit_->Create(main_);
+    pnlZeit_->Create(main_, dpi_, font_.get());
     pnlZeit_->onValidate = [this] { CheckTimeField(); };
 
     HINSTANCE inst = GetModuleHandleA(nullptr);
-    listBox_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0, 190,
-                               10, main_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListBoxId)), inst, nullptr);
+    listBox_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
+                               dpi_.Scale(190), dpi_.Scale(10), main_,
+                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kListBoxId)), inst, nullptr);
     if (!listBox_) throw std::runtime_error("Liste kann nicht erzeugt werden");
-    SendMessageA(listBox_, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+    SendMessageA(listBox_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     for (const char* op : OperationNames()) SendMessageA(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(op));
 }
 
@@ -274,7 +286,7 @@ void JobEditors::dxDBGrid1PfadButtonClick(int column, int button) {
     RECT cell = grid_.CellRect(grid_.FocusedRow(), column);
     MapWindowPoints(grid_.hwnd(), main_, reinterpret_cast<POINT*>(&cell), 2);
     int itemHeight = static_cast<int>(SendMessageA(listBox_, LB_GETITEMHEIGHT, 0, 0));
-    int height = 4 * std::max(itemHeight, 13) + 2 * GetSystemMetrics(SM_CYBORDER) + 2;
+    int height = 4 * std::max(itemHeight, dpi_.Scale(13)) + 2 * GetSystemMetrics(SM_CYBORDER) + 2;
     SendMessageA(listBox_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SetWindowPos(listBox_, HWND_TOP, cell.left, cell.bottom, cell.right - cell.left, height, SWP_SHOWWINDOW);
 }

@@ -3,6 +3,7 @@
 // Label2, edZeit), the action column's file dialog and operation list ListBox.
 // The main window owns one of these; Bind() hooks it to the grid's events.
 // All editors change values of the current row only; none of them posts.
+// They take their sizes from the grid's dpi and show the program's font at it.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "ui/grid/CheckList.h"
 #include "ui/grid/Grid.h"
 #include "ui/grid/GridDataSource.h"
+#include "win/Handles.h"
 
 namespace qv::ui {
 
@@ -84,6 +86,8 @@ private:
     grid::Grid& grid_;
     grid::GridDataSource& source_;
     Deps deps_;
+    win::Dpi dpi_;
+    win::Font font_;  // before the controls: they use it until they are gone
     grid::CheckList chkWochentag_;
     std::unique_ptr<TimePanel> pnlZeit_;
     HWND listBox_ = nullptr;

@@ -4,7 +4,7 @@
 
 namespace qv::ui {
 
-JobGridView::JobGridView() = default;
+JobGridView::JobGridView(win::Dpi dpi) : grid_(dpi) {}
 
 JobGridView::~JobGridView() { grid_.SetDataSource(nullptr); }
 

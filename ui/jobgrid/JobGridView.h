@@ -14,7 +14,7 @@ namespace qv::ui {
 
 class JobGridView : public RowView {
 public:
-    JobGridView();
+    explicit JobGridView(win::Dpi dpi);
     ~JobGridView() override;
     JobGridView(const JobGridView&) = delete;
     JobGridView& operator=(const JobGridView&) = delete;

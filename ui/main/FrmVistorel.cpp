@@ -71,7 +71,7 @@ TfrmVistorel::~TfrmVistorel() {
 void TfrmVistorel::CreateControls() {
     font_.reset(win::CreateUiFont(env_.dpi));
 
-    dxDBGrid1_ = std::make_unique<JobGridView>();
+    dxDBGrid1_ = std::make_unique<JobGridView>(win::Dpi(env_.dpi));
     dxDBGrid1_->Create(hwnd(), ids::kGrid);
     SetWindowContextHelpId(dxDBGrid1_->hwnd(), 1);
     dxDBGrid1_->Bind(&data_->tblTimer);

@@ -192,7 +192,7 @@ TEST_F(GridOnTable, HeaderSortingOrdersTheDisplayNotTheTable) {
 
 TEST_F(GridOnTable, JobGridViewServesAsTheWindowsRowView) {
     AppendJob(cursor, "c:\\a.exe", "Mo");
-    ui::JobGridView view;
+    ui::JobGridView view{win::Dpi()};
     ui::RowView& rows = view;
     HWND h = rows.Create(host, 301);
     ASSERT_TRUE(h);

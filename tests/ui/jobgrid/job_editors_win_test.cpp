@@ -1,6 +1,7 @@
 // The job row editors under Wine on the job grid over in-memory rows: the
 // day-rule popup, the start-time popup with its refusal of past moments, the
-// action column's file button and operation list, and the red forced cells.
+// action column's file button and operation list, the red forced cells, and
+// the editors' sizes at a higher resolution.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -271,6 +272,51 @@ TEST_F(JobEditorsWin, ForcedOperationsAreDrawnWhiteOnRed) {
         EXPECT_EQ(bg, c.red ? RGB(255, 51, 51) : RGB(1, 2, 3)) << c.text;
         EXPECT_EQ(fg, c.red ? RGB(255, 255, 255) : RGB(4, 5, 6)) << c.text;
     }
+}
+
+// Built beside a grid for 120 dpi, the editors are a quarter larger than at
+// 96 dpi and show the program's font for that resolution.
+TEST(JobEditorsDpi, EditorsScaleWithTheGridsResolution) {
+    struct Sizes {
+        int dayListWidth, dayItemHeight, timeFieldWidth, timeFieldHeight;
+        LONG fontHeight;
+    };
+    auto build = [](int dpi) {
+        HWND host = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, 0, 800, 450,
+                                    nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        MemoryGridSource source({"Wochentag", "Uhrzeit", "Pfad", "Aktiv", "Startzeit", "Intervall", "WindowState",
+                                 "Paramter", "operation", "ID", "nacholen"});
+        FakeClock clock{MakeDateTime(2026, 12, 9, 13, 14, 15)};
+        qv::grid::Grid grid{win::Dpi(dpi)};
+        grid.Create(host, 300, 0, 0, 780, 400);
+        grid.SetColumns(JobGridColumns());
+        JobEditors::Deps deps;
+        deps.clock = &clock;
+        Sizes sizes{};
+        {
+            JobEditors editors(host, grid, source, deps);
+            RECT r;
+            GetWindowRect(editors.chkWochentag().hwnd(), &r);
+            sizes.dayListWidth = r.right - r.left;
+            sizes.dayItemHeight = editors.chkWochentag().ItemHeight();
+            GetWindowRect(editors.edZeit(), &r);
+            sizes.timeFieldWidth = r.right - r.left;
+            sizes.timeFieldHeight = r.bottom - r.top;
+            LOGFONTA lf{};
+            auto font = reinterpret_cast<HFONT>(SendMessageA(editors.ListBox(), WM_GETFONT, 0, 0));
+            GetObjectA(font, sizeof lf, &lf);
+            sizes.fontHeight = lf.lfHeight;
+        }
+        DestroyWindow(host);
+        return sizes;
+    };
+    const Sizes at96 = build(96), at120 = build(120);
+    EXPECT_EQ(at120.dayListWidth, at96.dayListWidth * 5 / 4);
+    EXPECT_EQ(at120.timeFieldWidth, at96.timeFieldWidth * 5 / 4);
+    EXPECT_GT(at120.timeFieldHeight, at96.timeFieldHeight);
+    EXPECT_GT(at120.dayItemHeight, at96.dayItemHeight);
+    EXPECT_EQ(at96.fontHeight, -11);  // 8 points
+    EXPECT_EQ(at120.fontHeight, -13);
 }
 
 }  // namespace
