@@ -12,7 +12,6 @@ namespace qv {
 using engine::Cursor;
 using engine::DataChange;
 using engine::ErrorCode;
-using engine::Field;
 
 namespace {
 
@@ -30,6 +29,13 @@ engine::SessionOptions SessionFor(bool strictChangeDetection) {
 bool HeldByAnother(ErrorCode code) {
     return code == ErrorCode::InUse || code == ErrorCode::RowLocked ||
            code == ErrorCode::TableLocked;
+}
+
+// An observer that calls bind whenever the cursor opens or closes.
+engine::DataObserver OnOpenOrClose(std::function<void(Cursor&)> bind) {
+    return [bind = std::move(bind)](Cursor& c, DataChange change) {
+        if (change == DataChange::Opened || change == DataChange::Closed) bind(c);
+    };
 }
 
 struct FileCloser {
@@ -67,12 +73,14 @@ JobData::JobData(const Clock& clock, std::string exeDir, JobDataHooks hooks)
     tblTimer.AfterInsert = [this](Cursor& c) { tblTimerAfterInsert(c); };
     tblTimer.BeforePost = [this](Cursor& c) { tblTimerBeforePost(c); };
     tblTimer.BeforeScroll = [this](Cursor& c) { tblTimerBeforeScroll(c); };
-    Cursor* cursors[] = {&tblTimer, &tblTimer2, &tblLog};
-    for (int i = 0; i < 3; ++i) {
-        observerIds_[i] = cursors[i]->AddObserver([this](Cursor& c, DataChange change) {
-            if (change == DataChange::Opened || change == DataChange::Closed) BindFields(c);
-        });
-    }
+    observerIds_[0] = tblTimer.AddObserver(OnOpenOrClose([this](Cursor& c) {
+        tblTimerFields.Bind(c);
+        // The editor also wants the interval flag; the table requires only
+        // Wochentag, Uhrzeit, Pfad and Aktiv.
+        if (c.active()) tblTimerFields.Intervall->SetRequired(true);
+    }));
+    observerIds_[1] = tblTimer2.AddObserver(OnOpenOrClose([this](Cursor& c) { tblTimer2Fields.Bind(c); }));
+    observerIds_[2] = tblLog.AddObserver(OnOpenOrClose([this](Cursor& c) { tblLogFields.Bind(c); }));
 }
 
 JobData::~JobData() {
@@ -85,44 +93,6 @@ std::string JobData::LogTablePath() const { return exeDir_ + kLogTableFile; }
 
 void JobData::ShowMessage(const std::string& text) {
     if (hooks_.showMessage) hooks_.showMessage(text);
-}
-
-void JobData::BindFields(Cursor& cursor) {
-    const bool open = cursor.active();
-    auto f = [&](const char* name) -> Field* { return open ? &cursor.FieldByName(name) : nullptr; };
-    if (&cursor == &tblTimer) {
-        tblTimerID = f("ID");
-        tblTimerWochentag = f("Wochentag");
-        tblTimerUhrzeit = f("Uhrzeit");
-        tblTimerAktiv = f("Aktiv");
-        tblTimerStartzeit = f("Startzeit");
-        tblTimerIntervall = f("Intervall");
-        tblTimerWindowState = f("WindowState");
-        tblTimerParamter = f("Paramter");
-        tblTimeroperation = f("operation");
-        tblTimerPfad = f("Pfad");
-        tblTimernacholen = f("nacholen");
-        // The editor also wants the interval flag; the table requires only
-        // Wochentag, Uhrzeit, Pfad and Aktiv.
-        if (open) tblTimerIntervall->SetRequired(true);
-    } else if (&cursor == &tblTimer2) {
-        tblTimer2ID = f("ID");
-        tblTimer2Wochentag = f("Wochentag");
-        tblTimer2Uhrzeit = f("Uhrzeit");
-        tblTimer2Aktiv = f("Aktiv");
-        tblTimer2Startzeit = f("Startzeit");
-        tblTimer2Intervall = f("Intervall");
-        tblTimer2WindowState = f("WindowState");
-        tblTimer2Paramter = f("Paramter");
-        tblTimer2operation = f("operation");
-        tblTimer2Pfad = f("Pfad");
-        tblTimer2nacholen = f("nacholen");
-    } else if (&cursor == &tblLog) {
-        tblLogID = f("ID");
-        tblLogPfad = f("Pfad");
-        tblLogFehler = f("Fehler");
-        tblLogZeit = f("Zeit");
-    }
 }
 
 void JobData::CreateMissingTables() {
@@ -162,9 +132,9 @@ void JobData::OpenTables() {
 void JobData::AppendLogEntry(const std::string& pfad, const std::string& result) {
     tblLog.Append();
     try {
-        tblLogPfad->SetAsString(pfad);
-        tblLogFehler->SetAsString(result);
-        tblLogZeit->SetAsDateTime(clock_.Now());
+        tblLogFields.Pfad->SetAsString(pfad);
+        tblLogFields.Fehler->SetAsString(result);
+        tblLogFields.Zeit->SetAsDateTime(clock_.Now());
         tblLog.Post();
     } catch (...) {
         if (tblLog.state() == engine::DatasetState::Insert) tblLog.Cancel();
@@ -173,7 +143,7 @@ void JobData::AppendLogEntry(const std::string& pfad, const std::string& result)
 }
 
 void JobData::AppendLogEntry(const std::string& result) {
-    AppendLogEntry(tblTimer2Pfad->AsString(), result);
+    AppendLogEntry(tblTimer2Fields.Pfad->AsString(), result);
 }
 
 void JobData::tblTimerAfterInsert(Cursor& dataset) {

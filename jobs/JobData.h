@@ -8,6 +8,7 @@
 
 #include "engine/DateTime.h"
 #include "engine/Table.h"
+#include "jobs/JobFields.h"
 
 namespace qv {
 
@@ -71,38 +72,12 @@ public:
     engine::Cursor tblLog;     // run log, exclusive
 
     // Field objects, bound while their cursor is open (null otherwise).
-    engine::Field* tblTimerID = nullptr;
-    engine::Field* tblTimerWochentag = nullptr;
-    engine::Field* tblTimerUhrzeit = nullptr;
-    engine::Field* tblTimerAktiv = nullptr;
-    engine::Field* tblTimerStartzeit = nullptr;
-    engine::Field* tblTimerIntervall = nullptr;
-    engine::Field* tblTimerWindowState = nullptr;
-    engine::Field* tblTimerParamter = nullptr;
-    engine::Field* tblTimeroperation = nullptr;
-    engine::Field* tblTimerPfad = nullptr;
-    engine::Field* tblTimernacholen = nullptr;
-
-    engine::Field* tblTimer2ID = nullptr;
-    engine::Field* tblTimer2Wochentag = nullptr;
-    engine::Field* tblTimer2Uhrzeit = nullptr;
-    engine::Field* tblTimer2Aktiv = nullptr;
-    engine::Field* tblTimer2Startzeit = nullptr;
-    engine::Field* tblTimer2Intervall = nullptr;
-    engine::Field* tblTimer2WindowState = nullptr;
-    engine::Field* tblTimer2Paramter = nullptr;
-    engine::Field* tblTimer2operation = nullptr;
-    engine::Field* tblTimer2Pfad = nullptr;
-    engine::Field* tblTimer2nacholen = nullptr;
-
-    engine::Field* tblLogID = nullptr;
-    engine::Field* tblLogPfad = nullptr;
-    engine::Field* tblLogFehler = nullptr;
-    engine::Field* tblLogZeit = nullptr;
+    JobFields tblTimerFields;
+    JobFields tblTimer2Fields;
+    LogFields tblLogFields;
 
 private:
     void OpenOrRepair(engine::Cursor& cursor, const engine::TableDef& def, const char* message);
-    void BindFields(engine::Cursor& cursor);
     void ShowMessage(const std::string& text);
 
     const Clock& clock_;

@@ -65,7 +65,7 @@ void Scheduler::Scan() {
     while (!t2.Eof()) {
         // Read per row: a long action earlier in the scan moves the clock on.
         const DateTime now = clock_.Now();
-        if (now > data_.tblTimer2Startzeit->AsDateTime() && data_.tblTimer2Aktiv->AsString() == "Y" &&
+        if (now > data_.tblTimer2Fields.Startzeit->AsDateTime() && data_.tblTimer2Fields.Aktiv->AsString() == "Y" &&
             !t2.RowLocked()) {
             RunDueRow(now);
         }
@@ -85,13 +85,13 @@ void Scheduler::RunDueRow(DateTime now) {
     // action does not leave the job due.
     if (data_.tblTimer.active()) data_.tblTimer.Refresh();
 
-    const std::string pfad = data_.tblTimer2Pfad->AsString();
-    const std::string id = data_.tblTimer2ID->AsString();
+    const std::string pfad = data_.tblTimer2Fields.Pfad->AsString();
+    const std::string id = data_.tblTimer2Fields.ID->AsString();
     const std::string result = RunAction(pfad);
     // The countdown and the mail client let messages through; "&Starten" may
     // have moved the scheduler cursor meanwhile. Go on from this job's row.
     if (t2.active() && t2.state() == DatasetState::Browse &&
-        (t2.Eof() || data_.tblTimer2ID->AsString() != id)) {
+        (t2.Eof() || data_.tblTimer2Fields.ID->AsString() != id)) {
         t2.Locate("ID", id);
     }
 
@@ -178,7 +178,7 @@ void Scheduler::RecalculateCurrentStart() {
     t.LockTable();
     try {
         t.Edit();
-        data_.tblTimerStartzeit->SetAsDateTime(CalcNextStart(t, clock_.Now()));
+        data_.tblTimerFields.Startzeit->SetAsDateTime(CalcNextStart(t, clock_.Now()));
         t.Post();
     } catch (...) {
         if (t.state() == DatasetState::Edit) {

@@ -42,10 +42,10 @@ protected:
     void PostNewJob(const char* rule, const char* time, const char* pfad = "C:\\job.bat",
                     const char* nacholen = nullptr) {
         data.tblTimer.Append();
-        data.tblTimerWochentag->SetAsString(rule);
-        data.tblTimerUhrzeit->SetAsTime(*ParseTime(time));
-        data.tblTimerPfad->SetAsString(pfad);
-        if (nacholen) data.tblTimernacholen->SetAsString(nacholen);
+        data.tblTimerFields.Wochentag->SetAsString(rule);
+        data.tblTimerFields.Uhrzeit->SetAsTime(*ParseTime(time));
+        data.tblTimerFields.Pfad->SetAsString(pfad);
+        if (nacholen) data.tblTimerFields.nacholen->SetAsString(nacholen);
         data.tblTimer.Post();
     }
 
@@ -72,37 +72,37 @@ TEST_F(JobDataTest, FirstStartCreatesAndOpensBothTablesWithoutMessages) {
     EXPECT_FALSE(data.tblTimer.exclusive());
     EXPECT_FALSE(data.tblTimer2.exclusive());
     EXPECT_TRUE(messages.empty());
-    ASSERT_NE(data.tblTimer2nacholen, nullptr);
-    ASSERT_NE(data.tblLogZeit, nullptr);
-    EXPECT_EQ(data.tblTimerStartzeit->name(), "Startzeit");
-    EXPECT_EQ(data.tblTimer2Pfad->name(), "Pfad");
-    EXPECT_EQ(data.tblLogFehler->name(), "Fehler");
+    ASSERT_NE(data.tblTimer2Fields.nacholen, nullptr);
+    ASSERT_NE(data.tblLogFields.Zeit, nullptr);
+    EXPECT_EQ(data.tblTimerFields.Startzeit->name(), "Startzeit");
+    EXPECT_EQ(data.tblTimer2Fields.Pfad->name(), "Pfad");
+    EXPECT_EQ(data.tblLogFields.Fehler->name(), "Fehler");
 }
 
 TEST_F(JobDataTest, NewRowGetsDefaultsIdAndFirstStartAfterNow) {
     OpenAll();
     PostNewJob("MoMiFr", "08:00");
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
-    EXPECT_EQ(data.tblTimerIntervall->AsString(), "N");
-    EXPECT_EQ(data.tblTimerWindowState->AsString(), "Standard");
-    EXPECT_TRUE(data.tblTimernacholen->IsNull());
-    EXPECT_TRUE(data.tblTimeroperation->IsNull());
-    EXPECT_TRUE(data.tblTimerParamter->IsNull());
-    EXPECT_GT(data.tblTimerID->AsInteger(), 0);
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimerFields.Intervall->AsString(), "N");
+    EXPECT_EQ(data.tblTimerFields.WindowState->AsString(), "Standard");
+    EXPECT_TRUE(data.tblTimerFields.nacholen->IsNull());
+    EXPECT_TRUE(data.tblTimerFields.operation->IsNull());
+    EXPECT_TRUE(data.tblTimerFields.Paramter->IsNull());
+    EXPECT_GT(data.tblTimerFields.ID->AsInteger(), 0);
     // Wednesday 10:00 is past 08:00: Friday 08:00.
-    EXPECT_EQ(FormatDateTime(data.tblTimerStartzeit->AsDateTime()), "2024-05-17 08:00:00.000");
+    EXPECT_EQ(FormatDateTime(data.tblTimerFields.Startzeit->AsDateTime()), "2024-05-17 08:00:00.000");
 
     // The scheduler cursor sees the same row after a refresh, read back exactly.
     data.tblTimer2.Refresh();
     data.tblTimer2.First();
     ASSERT_FALSE(data.tblTimer2.Eof());
-    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-17 08:00"));
-    EXPECT_EQ(data.tblTimer2ID->AsInteger(), data.tblTimerID->AsInteger());
+    EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-17 08:00"));
+    EXPECT_EQ(data.tblTimer2Fields.ID->AsInteger(), data.tblTimerFields.ID->AsInteger());
 
-    const int64_t firstId = data.tblTimerID->AsInteger();
+    const int64_t firstId = data.tblTimerFields.ID->AsInteger();
     PostNewJob("Jeden Tag", "12:00");
-    EXPECT_GT(data.tblTimerID->AsInteger(), firstId);
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-15 12:00"));
+    EXPECT_GT(data.tblTimerFields.ID->AsInteger(), firstId);
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-15 12:00"));
 }
 
 TEST_F(JobDataTest, RequiredFieldsAreCheckedBeforeThePostHandler) {
@@ -112,9 +112,9 @@ TEST_F(JobDataTest, RequiredFieldsAreCheckedBeforeThePostHandler) {
     } cases[] = {{"Wochentag"}, {"Uhrzeit"}, {"Pfad"}, {"Aktiv"}, {"Intervall"}};
     for (const auto& c : cases) {
         data.tblTimer.Append();
-        data.tblTimerWochentag->SetAsString("Intervall");
-        data.tblTimerUhrzeit->SetAsTime(TimeOfDay{0});  // would show the interval message
-        data.tblTimerPfad->SetAsString("x");
+        data.tblTimerFields.Wochentag->SetAsString("Intervall");
+        data.tblTimerFields.Uhrzeit->SetAsTime(TimeOfDay{0});  // would show the interval message
+        data.tblTimerFields.Pfad->SetAsString("x");
         data.tblTimer.FieldByName(c.missing).Clear();
         try {
             data.tblTimer.Post();
@@ -131,10 +131,10 @@ TEST_F(JobDataTest, RequiredFieldsAreCheckedBeforeThePostHandler) {
 
     // The scheduler cursor does not require the interval flag.
     data.tblTimer2.Append();
-    data.tblTimer2Wochentag->SetAsString("Mo");
-    data.tblTimer2Uhrzeit->SetAsTime(TimeOfDay{0});
-    data.tblTimer2Pfad->SetAsString("x");
-    data.tblTimer2Aktiv->SetAsString("Y");
+    data.tblTimer2Fields.Wochentag->SetAsString("Mo");
+    data.tblTimer2Fields.Uhrzeit->SetAsTime(TimeOfDay{0});
+    data.tblTimer2Fields.Pfad->SetAsString("x");
+    data.tblTimer2Fields.Aktiv->SetAsString("Y");
     EXPECT_NO_THROW(data.tblTimer2.Post());
 }
 
@@ -142,16 +142,16 @@ TEST_F(JobDataTest, IntervalRuleWithoutIntervalIsPostedUnchangedWithAMessage) {
     OpenAll();
     PostNewJob("Intervall", "00:00");
     EXPECT_EQ(messages, std::vector<std::string>{"Bitte geben Sie ein Intervall ein"});
-    EXPECT_TRUE(data.tblTimerStartzeit->IsNull());
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_TRUE(data.tblTimerFields.Startzeit->IsNull());
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
     EXPECT_EQ(data.tblTimer.RecordCount(), 1);
 
     // An existing row keeps its old start as well.
     data.tblTimer.Edit();
-    data.tblTimerStartzeit->SetAsDateTime(At("2024-05-01 08:00"));
+    data.tblTimerFields.Startzeit->SetAsDateTime(At("2024-05-01 08:00"));
     data.tblTimer.Post();
     EXPECT_EQ(messages.size(), 2u);
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-01 08:00"));
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-01 08:00"));
 
     // Either half alone is an ordinary rule.
     PostNewJob("Intervall", "00:00:01");
@@ -162,27 +162,27 @@ TEST_F(JobDataTest, IntervalRuleWithoutIntervalIsPostedUnchangedWithAMessage) {
 TEST_F(JobDataTest, FutureStartIsKeptWhateverTheEditChanges) {
     OpenAll();
     PostNewJob("MoMiFr", "08:00");
-    const DateTime first = data.tblTimerStartzeit->AsDateTime();
+    const DateTime first = data.tblTimerFields.Startzeit->AsDateTime();
     clock.Set(At("2024-05-16 09:00"));
     data.tblTimer.Edit();
-    data.tblTimerUhrzeit->SetAsTime(*ParseTime("06:00"));
-    data.tblTimerWochentag->SetAsString("Jeden Tag");
+    data.tblTimerFields.Uhrzeit->SetAsTime(*ParseTime("06:00"));
+    data.tblTimerFields.Wochentag->SetAsString("Jeden Tag");
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), first);
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), first);
 
     // Once it has passed, a post computes it again from now.
     clock.Set(At("2024-05-17 08:00:00.001"));
     data.tblTimer.Edit();
-    data.tblTimerParamter->SetAsString("-q");
+    data.tblTimerFields.Paramter->SetAsString("-q");
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-18 06:00"));
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-18 06:00"));
 
     // A start equal to now has not passed yet.
     clock.Set(At("2024-05-18 06:00"));
     data.tblTimer.Edit();
-    data.tblTimerParamter->SetAsString("-v");
+    data.tblTimerFields.Paramter->SetAsString("-v");
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-18 06:00"));
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-18 06:00"));
 }
 
 TEST_F(JobDataTest, CatchUpCountsFromTheStoredStartAndNewCatchUpJobsFromNow) {
@@ -190,50 +190,50 @@ TEST_F(JobDataTest, CatchUpCountsFromTheStoredStartAndNewCatchUpJobsFromNow) {
     // A new catch-up job has no start yet: its first start counts from now,
     // not from the empty date-time.
     PostNewJob("Jeden Tag", "08:00", "C:\\daily.bat", "Y");
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-16 08:00"));
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-16 08:00"));
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
 
     // Three days later the stored start is the base: the result still lies in
     // the past, one day after the old start.
     clock.Set(At("2024-05-19 10:00"));
     data.tblTimer.Edit();
-    data.tblTimerParamter->SetAsString("-x");
+    data.tblTimerFields.Paramter->SetAsString("-x");
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-17 08:00"));
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-17 08:00"));
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
 
     // Without catch-up the same post counts from now.
     data.tblTimer.Edit();
-    data.tblTimernacholen->SetAsString("N");
+    data.tblTimerFields.nacholen->SetAsString("N");
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-20 08:00"));
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-20 08:00"));
 }
 
 TEST_F(JobDataTest, RuleThatCannotMoveOnSwitchesTheJobOff) {
     OpenAll();
     PostNewJob("montag", "08:00");
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), clock.Now());
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "N");
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), clock.Now());
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "N");
 
     // Interval mode with a zero interval, catching up from a stored start.
     data.tblTimer.Edit();
-    data.tblTimerWochentag->SetAsString("Jeden Tag");
-    data.tblTimerIntervall->SetAsString("Y");
-    data.tblTimerUhrzeit->SetAsTime(TimeOfDay{0});
-    data.tblTimernacholen->SetAsString("Y");
-    data.tblTimerAktiv->SetAsString("Y");
-    data.tblTimerStartzeit->SetAsDateTime(At("2024-05-14 07:00"));
+    data.tblTimerFields.Wochentag->SetAsString("Jeden Tag");
+    data.tblTimerFields.Intervall->SetAsString("Y");
+    data.tblTimerFields.Uhrzeit->SetAsTime(TimeOfDay{0});
+    data.tblTimerFields.nacholen->SetAsString("Y");
+    data.tblTimerFields.Aktiv->SetAsString("Y");
+    data.tblTimerFields.Startzeit->SetAsDateTime(At("2024-05-14 07:00"));
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-14 07:00"));
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "N");
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-14 07:00"));
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "N");
 
     // A sound interval job that is still catching up stays on.
     data.tblTimer.Edit();
-    data.tblTimerUhrzeit->SetAsTime(*ParseTime("01:00"));
-    data.tblTimerAktiv->SetAsString("Y");
+    data.tblTimerFields.Uhrzeit->SetAsTime(*ParseTime("01:00"));
+    data.tblTimerFields.Aktiv->SetAsString("Y");
     data.tblTimer.Post();
-    EXPECT_EQ(data.tblTimerStartzeit->AsDateTime(), At("2024-05-14 08:00"));
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-14 08:00"));
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
 }
 
 TEST_F(JobDataTest, ScrollingHidesTheOperationList) {
@@ -256,20 +256,20 @@ TEST_F(JobDataTest, RunLogEntriesCutTheTextAndTakeTheClock) {
 
     clock.Set(At("2024-05-15 10:00:01.234"));
     data.AppendLogEntry("Kein Speicher oder Resourcen mehr");
-    const int64_t firstId = data.tblLogID->AsInteger();
-    EXPECT_EQ(data.tblLogPfad->AsString(), "C:\\Programme\\fehlt.exe");
-    EXPECT_EQ(data.tblLogFehler->AsString(), "Kein Speicher oder Resourcen m");
-    EXPECT_EQ(data.tblLogZeit->AsDateTime(), At("2024-05-15 10:00:01.234"));
+    const int64_t firstId = data.tblLogFields.ID->AsInteger();
+    EXPECT_EQ(data.tblLogFields.Pfad->AsString(), "C:\\Programme\\fehlt.exe");
+    EXPECT_EQ(data.tblLogFields.Fehler->AsString(), "Kein Speicher oder Resourcen m");
+    EXPECT_EQ(data.tblLogFields.Zeit->AsDateTime(), At("2024-05-15 10:00:01.234"));
 
     clock.Advance(5);
     data.AppendLogEntry("Neustart", "abgebrochen");
-    EXPECT_GT(data.tblLogID->AsInteger(), firstId);
-    EXPECT_EQ(data.tblLogPfad->AsString(), "Neustart");
-    EXPECT_EQ(data.tblLogFehler->AsString(), "abgebrochen");
-    EXPECT_EQ(data.tblLogZeit->AsDateTime(), At("2024-05-15 10:00:01.239"));
+    EXPECT_GT(data.tblLogFields.ID->AsInteger(), firstId);
+    EXPECT_EQ(data.tblLogFields.Pfad->AsString(), "Neustart");
+    EXPECT_EQ(data.tblLogFields.Fehler->AsString(), "abgebrochen");
+    EXPECT_EQ(data.tblLogFields.Zeit->AsDateTime(), At("2024-05-15 10:00:01.239"));
 
     data.AppendLogEntry("x", "Cannot find privilege value. [Zugriff verweigert]");
-    EXPECT_EQ(data.tblLogFehler->AsString(), "Cannot find privilege value. [");
+    EXPECT_EQ(data.tblLogFields.Fehler->AsString(), "Cannot find privilege value. [");
     EXPECT_EQ(data.tblLog.RecordCount(), 3);
 }
 
@@ -291,7 +291,7 @@ TEST_F(OpenTablesTest, DamagedJobTableIsBackedUpRepairedAndOpened) {
     EXPECT_EQ(data.tblTimer.RecordCount(), 0);
     // The repaired table has the job table's structure again.
     PostNewJob("Mo", "08:00");
-    EXPECT_EQ(data.tblTimerAktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
 }
 
 TEST_F(OpenTablesTest, DamagedRunLogIsRepairedEvenWhenTheBackupFails) {

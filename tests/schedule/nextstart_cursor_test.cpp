@@ -33,13 +33,13 @@ protected:
     // Writes a row straight through the scheduler cursor (no post handler).
     void AddJob(const Job& job) {
         Cursor().Append();
-        data.tblTimer2Wochentag->SetAsString(job.rule);
-        data.tblTimer2Uhrzeit->SetAsTime(*ParseTime(job.time));
-        data.tblTimer2Pfad->SetAsString("C:\\job.bat");
-        data.tblTimer2Aktiv->SetAsString("Y");
-        if (job.intervall) data.tblTimer2Intervall->SetAsString(job.intervall);
-        if (job.nacholen) data.tblTimer2nacholen->SetAsString(job.nacholen);
-        if (job.startzeit) data.tblTimer2Startzeit->SetAsDateTime(At(job.startzeit));
+        data.tblTimer2Fields.Wochentag->SetAsString(job.rule);
+        data.tblTimer2Fields.Uhrzeit->SetAsTime(*ParseTime(job.time));
+        data.tblTimer2Fields.Pfad->SetAsString("C:\\job.bat");
+        data.tblTimer2Fields.Aktiv->SetAsString("Y");
+        if (job.intervall) data.tblTimer2Fields.Intervall->SetAsString(job.intervall);
+        if (job.nacholen) data.tblTimer2Fields.nacholen->SetAsString(job.nacholen);
+        if (job.startzeit) data.tblTimer2Fields.Startzeit->SetAsDateTime(At(job.startzeit));
         Cursor().Post();
     }
 
@@ -48,7 +48,7 @@ protected:
     bool Tick() {
         Cursor().First();
         const DateTime now = clock.Now();
-        if (!(now > data.tblTimer2Startzeit->AsDateTime()) || !IsYes(data.tblTimer2Aktiv->AsString()))
+        if (!(now > data.tblTimer2Fields.Startzeit->AsDateTime()) || !IsYes(data.tblTimer2Fields.Aktiv->AsString()))
             return false;
         Cursor().Edit();
         RescheduleJob(Cursor(), now);
@@ -95,20 +95,20 @@ TEST_F(SchedulerCursorTest, ReadsRuleTimeAndModeByFieldName) {
 TEST_F(SchedulerCursorTest, CatchUpJobMissedOnThreeDaysRunsFourTimesThenWaits) {
     AddJob({"Jeden Tag", "08:00", nullptr, "Y", "2024-05-12 08:00"});
     EXPECT_EQ(RunsInTicks(10), 4);
-    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-16 08:00"));
-    EXPECT_EQ(data.tblTimer2Aktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-16 08:00"));
+    EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "Y");
 }
 
 TEST_F(SchedulerCursorTest, MissedJobWithoutCatchUpRunsOnceFromNow) {
     AddJob({"Jeden Tag", "08:00", nullptr, nullptr, "2024-05-12 08:00"});
     EXPECT_EQ(RunsInTicks(10), 1);
-    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-16 08:00"));
+    EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-16 08:00"));
 }
 
 TEST_F(SchedulerCursorTest, CatchUpJobWithoutStoredStartCountsFromNow) {
     AddJob({"Jeden Tag", "08:00", nullptr, "Y", nullptr});
     EXPECT_EQ(RunsInTicks(10), 1);
-    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-16 08:00"));
+    EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-16 08:00"));
 }
 
 TEST_F(SchedulerCursorTest, JobsThatCannotMoveOnRunOnceAndAreSwitchedOff) {
@@ -124,7 +124,7 @@ TEST_F(SchedulerCursorTest, JobsThatCannotMoveOnRunOnceAndAreSwitchedOff) {
         while (!Cursor().Eof()) Cursor().Delete();
         AddJob(job);
         EXPECT_EQ(RunsInTicks(20), 1) << job.rule << " " << job.time;
-        EXPECT_EQ(data.tblTimer2Aktiv->AsString(), "N") << job.rule;
+        EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "N") << job.rule;
     }
 }
 
@@ -133,19 +133,19 @@ TEST_F(SchedulerCursorTest, StoreNextStartGuardsOnlyWhenNothingMovesForward) {
     Cursor().Edit();
     // Base in the future and equal to the result: stored, job stays on.
     EXPECT_FALSE(StoreNextStart(Cursor(), At("2024-05-20 10:00"), clock.Now()));
-    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-20 10:00"));
-    EXPECT_EQ(data.tblTimer2Aktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-20 10:00"));
+    EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "Y");
     // Equal to base at or before now: switched off.
     EXPECT_TRUE(StoreNextStart(Cursor(), clock.Now(), clock.Now()));
-    EXPECT_EQ(data.tblTimer2Aktiv->AsString(), "N");
+    EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "N");
     Cursor().Cancel();
 
     // Moving forward but still in the past (catching up): stored, job stays on.
     Cursor().Edit();
-    data.tblTimer2Uhrzeit->SetAsTime(*ParseTime("01:00"));
+    data.tblTimer2Fields.Uhrzeit->SetAsTime(*ParseTime("01:00"));
     EXPECT_FALSE(StoreNextStart(Cursor(), At("2024-05-01 10:00"), clock.Now()));
-    EXPECT_EQ(data.tblTimer2Startzeit->AsDateTime(), At("2024-05-01 11:00"));
-    EXPECT_EQ(data.tblTimer2Aktiv->AsString(), "Y");
+    EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-01 11:00"));
+    EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "Y");
     Cursor().Post();
 }
 

@@ -42,7 +42,7 @@ double BareScan(qv::JobData& data, const qv::Clock& clock) {
     t2.Refresh();
     int seen = 0;
     for (t2.First(); !t2.Eof(); t2.Next()) {
-        if (clock.Now() > data.tblTimer2Startzeit->AsDateTime() && data.tblTimer2Aktiv->AsString() == "Y")
+        if (clock.Now() > data.tblTimer2Fields.Startzeit->AsDateTime() && data.tblTimer2Fields.Aktiv->AsString() == "Y")
             ++seen;
     }
     const double ms = Ms(Clock::now() - t0);

@@ -198,13 +198,13 @@ TEST_F(SchedulerTest, FailuresAreLoggedMailedByTheRuleAndIndicated) {
         ASSERT_EQ(actions.runs.size(), 2u);
         ASSERT_EQ(LogRows(), 2);
         data.tblLog.First();
-        const int64_t firstId = data.tblLogID->AsInteger();
-        EXPECT_EQ(data.tblLogPfad->AsString(), "C:\\a.exe");
-        EXPECT_EQ(data.tblLogFehler->AsString(), "Fehler bei a.exe");
-        EXPECT_EQ(data.tblLogZeit->AsDateTime(), DateTime{clock.Now().ms - 1500});
+        const int64_t firstId = data.tblLogFields.ID->AsInteger();
+        EXPECT_EQ(data.tblLogFields.Pfad->AsString(), "C:\\a.exe");
+        EXPECT_EQ(data.tblLogFields.Fehler->AsString(), "Fehler bei a.exe");
+        EXPECT_EQ(data.tblLogFields.Zeit->AsDateTime(), DateTime{clock.Now().ms - 1500});
         data.tblLog.Next();
-        EXPECT_GT(data.tblLogID->AsInteger(), firstId);
-        EXPECT_EQ(data.tblLogPfad->AsString(), "C:\\b.exe");
+        EXPECT_GT(data.tblLogFields.ID->AsInteger(), firstId);
+        EXPECT_EQ(data.tblLogFields.Pfad->AsString(), "C:\\b.exe");
         EXPECT_EQ(actions.mails.size(), c.mails);
         if (!actions.mails.empty()) {
             const std::array<std::string, 8> first = {
@@ -233,8 +233,8 @@ TEST_F(SchedulerTest, ShutdownOperationsGoThroughTheCountdown) {
     EXPECT_TRUE(actions.runs.empty());
     ASSERT_EQ(LogRows(), 1);
     data.tblLog.First();
-    EXPECT_EQ(data.tblLogPfad->AsString(), "Neustart");
-    EXPECT_EQ(data.tblLogFehler->AsString(), "abgebrochen");
+    EXPECT_EQ(data.tblLogFields.Pfad->AsString(), "Neustart");
+    EXPECT_EQ(data.tblLogFields.Fehler->AsString(), "abgebrochen");
     EXPECT_EQ(actions.mails.size(), 1u);
     EXPECT_TRUE(ui.indicator);
     EXPECT_EQ(Start(cancelled), MakeDateTime(2026, 12, 10, 8, 0));
