@@ -66,8 +66,6 @@ void LockHandle::Close() {
     handle_ = nullptr;
 }
 
-bool LockHandle::isOpen() const { return handle_ != nullptr; }
-
 bool LockHandle::TryLock(uint64_t offset, uint64_t length, bool exclusive) {
     OVERLAPPED ov = At(offset);
     DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0);
@@ -90,12 +88,6 @@ bool LockHandle::CouldLock(uint64_t offset, uint64_t length, bool exclusive) {
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-int64_t FileSize(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
-    return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
 bool RemoveFile(const std::string& path) {
@@ -163,8 +155,6 @@ void LockHandle::Close() {
     fd_ = -1;
 }
 
-bool LockHandle::isOpen() const { return fd_ >= 0; }
-
 bool LockHandle::TryLock(uint64_t offset, uint64_t length, bool exclusive) {
     return SetLock(fd_, F_OFD_SETLK, exclusive ? F_WRLCK : F_RDLCK, offset, length);
 }
@@ -187,12 +177,6 @@ bool LockHandle::CouldLock(uint64_t offset, uint64_t length, bool exclusive) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
-}
-
-int64_t FileSize(const std::string& path) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) return -1;
-    return static_cast<int64_t>(st.st_size);
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }

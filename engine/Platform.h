@@ -22,7 +22,6 @@ public:
     // Opens (creating it if needed) the lock file; false with a reason on failure.
     bool Open(const std::string& path, std::string* error);
     void Close();
-    bool isOpen() const;
 
     // Non-blocking; true when taken.
     bool TryLock(uint64_t offset, uint64_t length, bool exclusive);
@@ -40,7 +39,6 @@ private:
 };
 
 bool FileExists(const std::string& path);
-int64_t FileSize(const std::string& path);  // -1 when missing
 bool RemoveFile(const std::string& path);   // true when gone afterwards
 // Moves from to to, failing when to exists.
 bool MoveNoReplace(const std::string& from, const std::string& to);

@@ -91,8 +91,8 @@ std::string Quote(const std::string& name) {
     return out + "\"";
 }
 
-Transaction::Transaction(Db& db, bool immediate) : db_(db) {
-    db_.Exec(immediate ? "BEGIN IMMEDIATE" : "BEGIN");
+Transaction::Transaction(Db& db) : db_(db) {
+    db_.Exec("BEGIN IMMEDIATE");
 }
 
 Transaction::~Transaction() {

@@ -36,7 +36,6 @@ public:
     void Open(const std::string& path, bool create);
     void Close();
     sqlite3* get() const { return db_; }
-    bool isOpen() const { return db_ != nullptr; }
     void Exec(const std::string& sql);
     int64_t LastRowId() const { return sqlite3_last_insert_rowid(db_); }
     [[noreturn]] void Fail(int rc, const std::string& what) const;
@@ -60,12 +59,9 @@ public:
     void Run() { Step(); Reset(); }
     void Reset();
 
-    int ColumnCount() const { return sqlite3_column_count(stmt_); }
-    bool IsNull(int i) const { return sqlite3_column_type(stmt_, i) == SQLITE_NULL; }
     int Type(int i) const { return sqlite3_column_type(stmt_, i); }
     int64_t Int(int i) const { return sqlite3_column_int64(stmt_, i); }
     std::string Text(int i) const;
-    std::string Name(int i) const { return sqlite3_column_name(stmt_, i); }
 
 private:
     const Db& db_;
@@ -75,10 +71,10 @@ private:
 // Double-quoted SQL identifier.
 std::string Quote(const std::string& name);
 
-// A transaction rolled back unless committed.
+// A write transaction (BEGIN IMMEDIATE) rolled back unless committed.
 class Transaction {
 public:
-    explicit Transaction(Db& db, bool immediate = true);
+    explicit Transaction(Db& db);
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;

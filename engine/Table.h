@@ -92,8 +92,6 @@ using SleepFn = std::function<void(int ms)>;
 struct SessionOptions {
     int lockRetryCount = 15;
     int lockWaitMs = 100;
-    int languageId = 1031;
-    int sortId = 0;
     bool strictChangeDetection = false;
 };
 

@@ -19,8 +19,6 @@ engine::SessionOptions SessionFor(bool strictChangeDetection) {
     engine::SessionOptions o;
     o.lockRetryCount = 15;
     o.lockWaitMs = 100;
-    o.languageId = kTableLanguageId;
-    o.sortId = kTableSortId;
     o.strictChangeDetection = strictChangeDetection;
     return o;
 }

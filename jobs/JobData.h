@@ -36,7 +36,6 @@ public:
     JobData& operator=(const JobData&) = delete;
 
     JobDataHooks& hooks() { return hooks_; }
-    const std::string& exeDir() const { return exeDir_; }
     std::string TimerTablePath() const;
     std::string LogTablePath() const;
 
