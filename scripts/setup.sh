@@ -7,6 +7,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 pkgs=(cmake ninja-build g++ googletest libgtest-dev libsqlite3-dev sqlite3
       g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb xdotool imagemagick
       file)
+# The help file's compiler (chmcmd, chmls); Windows' fonts for every Wine
+# prefix (Marlett, Tahoma, MS Sans Serif) and Arial's metrics; the German
+# locale Wine shows dates in; zip for the release.
+pkgs+=(fp-utils perl fonts-wine fonts-liberation locales zip)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -18,6 +22,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 command -v npm >/dev/null || { apt-get install -y -qq --no-install-recommends npm >/dev/null; }
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  echo "setup: generating the locale de_DE.UTF-8"
+  localedef -i de_DE -f UTF-8 de_DE.UTF-8
+fi
 # A 32-bit wine loader cannot run here and would hijack the wine wrapper.
 if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
   echo "setup: wine32:i386 is installed; it cannot run on this machine, remove it" >&2
