@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the x86_64 Windows build and starts Quarvelin under Wine, in a prefix
-# of its own (build/run-prefix) and a folder of its own (build/run), where it
-# keeps its tables and settings between starts.
+# of its own (build/run-prefix, with Windows' fonts and a German user locale)
+# and a folder of its own (build/run), where it keeps its tables and settings
+# between starts and finds its help file.
 # Without $DISPLAY an Xvfb server is started on a free display; the script
 # then says how to take a screenshot.
 set -euo pipefail
@@ -19,6 +20,7 @@ cmake --build "$build" --target Quarvelin
 
 . scripts/lib/wine.sh
 qv_wine_env "$root/build/run-prefix"
+qv_wine_german
 if [ -z "${DISPLAY:-}" ]; then
   qv_xvfb_start
   trap qv_xvfb_stop EXIT
@@ -28,6 +30,6 @@ fi
 qv_wine_prefix desktop
 
 mkdir -p build/run
-cp "$build/app/Quarvelin.exe" build/run/
+cp "$build/app/Quarvelin.exe" "$build/app/Quarvelin.chm" build/run/
 echo "start: Quarvelin runs from build/run (close its window to end)"
 cd build/run && wine Quarvelin.exe

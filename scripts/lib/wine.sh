@@ -8,13 +8,42 @@ qv_wine_env() {
   export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 }
 
-# qv_wine_prefix KIND: creates $WINEPREFIX once. KIND is "headless" (null
-# graphics driver: windows work without any X server), "desktop" (Wine's
-# virtual desktop, which gives the tray icon a notification area) or "plain".
+# qv_wine_german: Wine in a German user locale (dates, month names, the
+# system's own button captions), as a German user sees the program. Needs the
+# de_DE.UTF-8 locale that scripts/setup.sh generates.
+qv_wine_german() {
+  export LC_ALL=de_DE.UTF-8 LANG=de_DE.UTF-8
+}
+
+# The fonts a Windows desktop has and Wine lacks without fonts-wine: Marlett
+# draws the caption buttons, Tahoma and MS Sans Serif the dialog text. Without
+# them caption buttons show as letters and every text is wider than on Windows.
+# MS Sans Serif at the program's 8 points comes from the bitmap faces
+# sserife.fon (96 dpi) and sseriff.fon (120 dpi), as on Windows; without them
+# Wine takes a wider look-alike.
+qv_wine_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts f
+  mkdir -p "$fonts"
+  for f in marlett.ttf tahoma.ttf tahomabd.ttf ms_sans_serif.ttf sserife.fon sseriff.fon; do
+    if [ ! -f "/usr/share/wine/fonts/$f" ]; then
+      echo "qv_wine_fonts: /usr/share/wine/fonts/$f missing (install fonts-wine)" >&2
+      return 1
+    fi
+    [ -f "$fonts/$f" ] || cp "/usr/share/wine/fonts/$f" "$fonts/"
+  done
+}
+
+# qv_wine_prefix KIND: creates $WINEPREFIX once, with the fonts above. KIND is
+# "headless" (null graphics driver: windows work without any X server),
+# "desktop" (Wine's virtual desktop, which gives the tray icon a notification
+# area) or "plain".
 # Callers running at the same time wait for the one that creates it.
 qv_wine_prefix() {
   local kind=$1
-  [ -f "$WINEPREFIX/.qv-ready" ] && return 0
+  if [ -f "$WINEPREFIX/.qv-ready" ]; then
+    qv_wine_fonts
+    return
+  fi
   mkdir -p "$WINEPREFIX"
   (
     flock 9
@@ -29,6 +58,7 @@ qv_wine_prefix() {
         plain) ;;
         *) echo "qv_wine_prefix: unknown kind $kind" >&2; exit 2 ;;
       esac
+      qv_wine_fonts || exit 1
       wineserver -w
       touch "$WINEPREFIX/.qv-ready"
     fi
