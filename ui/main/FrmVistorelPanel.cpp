@@ -1,6 +1,8 @@
 // The main window's bottom panel: its controls, their layout and handlers, the
 // "&Aktiv" button and the error picture.
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "actions/StartSelectedJob.h"
 #include "ui/main/FrmVistorel.h"
@@ -98,12 +100,72 @@ void TfrmVistorel::CreatePanel() {
     }
 }
 
+namespace {
+
+// The width a control's caption takes at the control's font.
+int TextWidth(HWND control) {
+    char text[128] = {};
+    GetWindowTextA(control, text, sizeof text);
+    win::WindowDC dc(control);
+    win::SelectGuard font(dc.get(),
+                          reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT r{};
+    DrawTextA(dc.get(), text, -1, &r, DT_CALCRECT | DT_SINGLELINE);  // "&" marks a key
+    return r.right - r.left;
+}
+
+// The width a caption needs in its control: the text, beside the check box's
+// square or inside the button's edges, with room for the focus rectangle.
+int NeededWidth(const ControlSpec& c, HWND control, int dpi) {
+    const int text = TextWidth(control);
+    if (c.id == ids::Label1) return text;
+    if ((c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX) return text + win::Scale(13 + 3 + 3, dpi);
+    return text + win::Scale(8, dpi);
+}
+
+// The right edge a control at r may grow to: the nearest control to its right
+// that shares some of its rows, or the panel's edge, less a gap.
+int RoomTo(const RECT& r, const std::vector<RECT>& others, int panelWidth, int dpi) {
+    int limit = panelWidth;
+    for (const RECT& o : others) {
+        const bool rowsShared = o.top < r.bottom && r.top < o.bottom;
+        if (rowsShared && o.left >= r.right && o.left < limit) limit = o.left;
+    }
+    return limit - win::Scale(4, dpi);
+}
+
+}  // namespace
+
+// Designed places scaled to the screen; a caption that does not fit its
+// designed width at the actual font grows to fit where the panel has room,
+// and Label1 takes its text's width, as labels do.
 void TfrmVistorel::LayoutPanel() {
     const int dpi = env_.dpi;
+    RECT panel{};
+    GetClientRect(Panel1_->hwnd(), &panel);
+    std::vector<RECT> rects;
     for (const auto& c : kPanelControls) {
         const bool fixed = c.id == ids::Image1;  // the picture keeps its 32 x 32
-        MoveWindow(Item(c.id), win::Scale(c.x, dpi), win::Scale(c.y, dpi),
-                   fixed ? c.w : win::Scale(c.w, dpi), fixed ? c.h : win::Scale(c.h, dpi), TRUE);
+        const int x = win::Scale(c.x, dpi), y = win::Scale(c.y, dpi);
+        rects.push_back(RECT{x, y, x + (fixed ? c.w : win::Scale(c.w, dpi)),
+                             y + (fixed ? c.h : win::Scale(c.h, dpi))});
+    }
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const ControlSpec& c = kPanelControls[i];
+        if (c.id == ids::Image1 || c.id == ids::btnAktiv || c.id == ids::edMail) continue;
+        RECT& r = rects[i];
+        const int needed = NeededWidth(c, Item(c.id), dpi);
+        if (c.id == ids::Label1) {
+            r.right = r.left + needed;
+        } else if (r.left + needed > r.right) {
+            std::vector<RECT> others(rects);
+            others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
+            r.right = std::max<LONG>(r.right, std::min<LONG>(r.left + needed, RoomTo(r, others, panel.right, dpi)));
+        }
+    }
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const RECT& r = rects[i];
+        MoveWindow(Item(kPanelControls[i].id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }
 }
 

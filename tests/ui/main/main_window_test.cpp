@@ -338,6 +338,63 @@ TEST_F(MainWindowTest, StartUpScalesWindowAndFiveColumnsToTheScreen) {
     EXPECT_EQ(w.grid().ColumnWidth("Wochentag"), 94);
 }
 
+// Every caption of the bottom panel is whole at the font Wine draws it with:
+// the text fits its control beside the check box's square or inside the
+// button's edges, Label1 is as wide as its text, and no two controls overlap.
+TEST_F(MainWindowTest, PanelCaptionsFitTheirControlsAt96And120Dpi) {
+    const int panelIds[] = {ids::btnStarten, ids::Button1,  ids::Button2, ids::chkminimized,
+                            ids::chkAktiviert, ids::chkAutostart, ids::edMail, ids::chkMail,
+                            ids::btnHelp, ids::Label1, ids::Image1, ids::btnAktiv};
+    for (int dpi : {96, 120}) {
+        window.reset();
+        TfrmVistorel& w = Build(dpi);
+        w.FormCreate();
+        RECT panel{};
+        HWND panelWindow = GetParent(Item(ids::btnStarten));
+        GetClientRect(panelWindow, &panel);
+        std::vector<RECT> placed;
+        for (int id : panelIds) {
+            HWND c = Item(id);
+            RECT r{};
+            GetWindowRect(c, &r);
+            MapWindowPoints(nullptr, panelWindow, reinterpret_cast<POINT*>(&r), 2);
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= panel.right && r.bottom <= panel.bottom)
+                << "control " << id << " outside the panel at " << dpi << " dpi";
+            // The design stacks the three check boxes with one shared pixel row.
+            RECT inner = r;
+            InflateRect(&inner, 0, -1);
+            for (const RECT& o : placed) {
+                RECT both{};
+                EXPECT_FALSE(IntersectRect(&both, &inner, &o))
+                    << "control " << id << " overlaps " << o.left << "," << o.top << " at " << dpi;
+            }
+            placed.push_back(inner);
+            const std::string caption = Text(c);
+            if (caption.empty() || id == ids::edMail) continue;
+
+            HDC dc = GetDC(c);
+            HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(c, WM_GETFONT, 0, 0)));
+            char face[LF_FACESIZE] = {};
+            GetTextFaceA(dc, sizeof face, face);
+            RECT text{};
+            DrawTextA(dc, caption.c_str(), -1, &text, DT_CALCRECT | DT_SINGLELINE);
+            SelectObject(dc, old);
+            ReleaseDC(c, dc);
+            EXPECT_STREQ(face, "MS Sans Serif") << "the prefix lacks Wine's MS Sans Serif";
+
+            const LONG style = GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK;
+            int needed = text.right;
+            if (id == ids::Label1)
+                EXPECT_EQ(r.right - r.left, text.right) << "Label1 takes its text's width";
+            else if (style == BS_AUTOCHECKBOX)
+                needed += MulDiv(13 + 3, dpi, 96);  // the square and the gap after it
+            else
+                needed += MulDiv(4, dpi, 96);  // the button's edges
+            EXPECT_GE(r.right - r.left, needed) << '"' << caption << "\" cut at " << dpi << " dpi";
+        }
+    }
+}
+
 TEST_F(MainWindowTest, LayoutWidthsSurviveRestartsWithoutGrowing) {
     for (int run = 0; run < 3; ++run) {
         TfrmVistorel& w = Build(120);
