@@ -48,8 +48,17 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     ImageList1_.reset(CreateProgramImageList());
     for (int i = 0; i < kImageCount; ++i)
         icons_[i].reset(ImageList1_ ? ImageList_GetIcon(ImageList1_.get(), i, ILD_NORMAL) : nullptr);
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons_[0].get()));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons_[0].get()));
+    // The program's icon resource, drawn for each size; the drawn symbol where
+    // the executable has none (test programs).
+    const int sizes[2] = {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)};
+    const WPARAM kinds[2] = {ICON_BIG, ICON_SMALL};
+    for (int i = 0; i < 2; ++i) {
+        windowIcons_[i].reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                                            MAKEINTRESOURCEA(ids::kProgramIcon),
+                                                            IMAGE_ICON, sizes[i], sizes[i], 0)));
+        HICON icon = windowIcons_[i] ? windowIcons_[i].get() : icons_[0].get();
+        SendMessageA(hwnd(), WM_SETICON, kinds[i], reinterpret_cast<LPARAM>(icon));
+    }
 
     PopupMenu1_.reset(CreatePopupMenu());
     AppendMenuA(PopupMenu1_.get(), MF_STRING, ids::Beenden1, "Beenden");
