@@ -1,9 +1,13 @@
-// Not a test: helps scripts/shell-shots.sh and scripts/shell-bench.sh.
-//   shot_driver seed DIR        tables in DIR with a few sample jobs and log entries
-//   shot_driver rect CLASS      prints "x y w h" of the first visible window of CLASS
-//   shot_driver click ID        clicks the control ID of the main window
-//   shot_driver traymenu        opens the tray icon's menu (right button released)
-//   shot_driver bench EXE       time from start to the shown window, and working set
+// Not a test: helps scripts/screenshots.sh and scripts/shell-bench.sh.
+//   shot_driver seed DIR              tables in DIR with a realistic job list
+//   shot_driver rect CLASS [TITLE]    "x y w h" of the first window of CLASS ("-": any) and TITLE
+//   shot_driver ctlrect ID            "x y w h" of the main window's control ID
+//   shot_driver click ID              clicks the control ID of the main window
+//   shot_driver clickin CLASS TITLE ID  clicks the control ID of that window
+//   shot_driver size W H              resizes the main window
+//   shot_driver close CLASS           asks the first window of CLASS to close
+//   shot_driver traymenu              opens the tray icon's menu (right button released)
+//   shot_driver bench EXE             time from start to the shown window, and working set
 #include <windows.h>
 // after windows.h
 #include <psapi.h>
@@ -13,10 +17,15 @@
 
 #include "engine/Table.h"
 #include "jobs/Tables.h"
+#include "schedule/DayRule.h"
 #include "ui/main/VistorelIds.h"
 
 namespace {
 
+// A realistic job list: every kind of day rule, an interval job, a catch-up
+// job, the shutdown and restart operations (one forced, drawn red), and a job
+// whose program is gone, due at once, so the first tick logs its failure.
+// Next starts are the ones each rule gives from now.
 void Seed(const std::string& dir) {
     qv::CreateTimerTable(dir);
     qv::CreateLogTable(dir);
@@ -30,44 +39,62 @@ void Seed(const std::string& dir) {
         const char* par;
         const char* aktiv;
         const char* intervall;
+        const char* nachholen;
         const char* state;
     } jobs[] = {
-        {"MoDiMiDoFr", 7, 30, "C:\\Programme\\Backup\\sichern.exe", "/voll", "Y", "N", "minimiert"},
-        {"Jeden Tag", 0, 15, "C:\\Daten\\Berichte\\tagesbericht.bat", "", "Y", "Y", "Standard"},
-        {"Monatlich", 22, 0, "herunterfahren", "", "N", "N", "Standard"},
-        {"Sa", 9, 0, "C:\\Windows\\notepad.exe", "C:\\notiz.txt", "Y", "N", "maximiert"},
+        {"MoDiMiDoFr", 7, 30, "C:\\Programme\\Sicherung\\sichern.exe", "/voll", "Y", "N", "Y", "minimiert"},
+        {"Jeden Tag", 0, 15, "C:\\Daten\\Berichte\\abgleich.bat", "", "Y", "Y", "N", "versteckt"},
+        {"Mo-Fr", 8, 0, "C:\\Daten\\Berichte\\Tagesplan.xls", "", "Y", "N", "N", "maximiert"},
+        {"Mo", 9, 0, "C:\\Daten\\Besprechung.doc", "", "Y", "N", "N", "Standard"},
+        {"SaSo", 10, 0, "C:\\Windows\\notepad.exe", "C:\\Daten\\Wochenplan.txt", "Y", "N", "N", "Standard"},
+        {"Monatlich", 22, 0, "C:\\Programme\\Buchhaltung\\abschluss.exe", "-monat", "Y", "N", "Y", "Standard"},
+        {"Mittwoch", 6, 45, "C:\\Programme\\Virenschutz\\update.exe", "", "N", "N", "N", "minimiert"},
+        {"MoDiMiDoFr", 18, 30, "herunterfahren", "", "Y", "N", "N", "Standard"},
+        {"Sa+So", 23, 0, "herunterfahren hart", "", "Y", "N", "N", "Standard"},
+        {"Di", 12, 0, "C:\\Programme\\Alt\\bericht.exe", "", "Y", "N", "N", "Standard"},
     };
-    int day = 16;
+    const qv::DateTime now = qv::SystemClock().Now();
     for (const auto& j : jobs) {
+        const qv::TimeOfDay time = qv::MakeTime(j.h, j.m);
+        const bool interval = std::string(j.intervall) == "Y";
+        const bool gone = std::string(j.pfad).find("Alt") != std::string::npos;
         t.Append();
         t.FieldByName("Wochentag").SetAsString(j.rule);
-        t.FieldByName("Uhrzeit").SetAsTime(qv::MakeTime(j.h, j.m));
+        t.FieldByName("Uhrzeit").SetAsTime(time);
         t.FieldByName("Pfad").SetAsString(j.pfad);
         t.FieldByName("Paramter").SetAsString(j.par);
         t.FieldByName("Aktiv").SetAsString(j.aktiv);
         t.FieldByName("Intervall").SetAsString(j.intervall);
-        t.FieldByName("nacholen").SetAsString("N");
+        t.FieldByName("nacholen").SetAsString(j.nachholen);
         t.FieldByName("WindowState").SetAsString(j.state);
-        t.FieldByName("Startzeit").SetAsDateTime(qv::MakeDateTime(2030, 5, day++, j.h, j.m));
+        t.FieldByName("Startzeit").SetAsDateTime(
+            gone ? qv::DateTime{now.ms - qv::kMsPerMinute}
+                 : qv::CalcNextStart(j.rule, time,
+                                     interval ? qv::StartMode::Interval : qv::StartMode::Fixed, now));
         t.Post();
-    }
-    qv::engine::Cursor l(s, dir + qv::kLogTableFile);
-    l.Open();
-    const char* fails[][2] = {{"C:\\Programme\\fehlt.exe", "Datei nicht gefunden"},
-                              {"herunterfahren", "abgebrochen"}};
-    int minute = 0;
-    for (const auto& f : fails) {
-        l.Append();
-        l.FieldByName("Pfad").SetAsString(f[0]);
-        l.FieldByName("Fehler").SetAsString(f[1]);
-        l.FieldByName("Zeit").SetAsDateTime(qv::MakeDateTime(2030, 5, 14, 7, 30 + minute++));
-        l.Post();
     }
 }
 
 HWND Main() { return FindWindowA(qv::ui::ids::kMainClass, nullptr); }
 
+// The first top-level window of cls ("-" for any class) and title (nullptr: any).
+HWND Find(const char* cls, const char* title) {
+    return FindWindowA(std::string(cls) == "-" ? nullptr : cls, title);
+}
+
+int PrintRect(HWND w) {
+    RECT r{};
+    if (!w || !GetWindowRect(w, &r)) return 1;
+    std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return 0;
+}
+
+int Click(HWND button) {
+    return button && PostMessageA(button, BM_CLICK, 0, 0) ? 0 : 1;
+}
+
 HWND Descendant(HWND parent, int id) {
+    if (!parent) return nullptr;
     struct Args {
         int id;
         HWND found;
@@ -144,18 +171,18 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (cmd == "bench" && argc > 2) return Bench(argv[2]);
-        if (cmd == "rect" && argc > 2) {
-            HWND w = FindWindowA(argv[2], nullptr);
-            RECT r{};
-            if (!w || !GetWindowRect(w, &r)) return 1;
-            std::printf("%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
-            return 0;
+        if (cmd == "rect" && argc > 2) return PrintRect(Find(argv[2], argc > 3 ? argv[3] : nullptr));
+        if (cmd == "ctlrect" && argc > 2) return PrintRect(Descendant(Main(), std::atoi(argv[2])));
+        if (cmd == "click" && argc > 2) return Click(Descendant(Main(), std::atoi(argv[2])));
+        if (cmd == "clickin" && argc > 4)
+            return Click(Descendant(Find(argv[2], argv[3]), std::atoi(argv[4])));
+        if (cmd == "size" && argc > 3) {
+            return SetWindowPos(Main(), nullptr, 0, 0, std::atoi(argv[2]), std::atoi(argv[3]),
+                                SWP_NOMOVE | SWP_NOZORDER) ? 0 : 1;
         }
-        if (cmd == "click" && argc > 2) {
-            HWND b = Descendant(Main(), std::atoi(argv[2]));
-            if (!b) return 1;
-            PostMessageA(b, BM_CLICK, 0, 0);
-            return 0;
+        if (cmd == "close" && argc > 2) {
+            HWND w = Find(argv[2], nullptr);
+            return w && PostMessageA(w, WM_CLOSE, 0, 0) ? 0 : 1;
         }
         if (cmd == "traymenu") {
             HWND tray = FindWindowA("QvTrayIconWindow", nullptr);

@@ -81,7 +81,7 @@ TEST(TrayIcon, WithoutANotificationAreaMinimizingKeepsTheWindow) {
 }
 
 // With a notification area (Xvfb with Wine's virtual desktop, see
-// scripts/shell-shots.sh); skipped where there is none.
+// scripts/screenshots.sh); skipped where there is none.
 TEST(TrayIconWithShell, IconComesBackAfterACancelledSessionEndAndGoesQuietly) {
     TrayIcon tray;
     tray.SetIcons({StockIcon()});

@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Pictures of the real program for docs/, taken under Xvfb with Wine's virtual
+# desktop (so the tray icon has a notification area), the prefix's Windows
+# fonts and a German user locale, from build/win64 (or $QV_BUILD):
+#   main-window.png      ten jobs of every kind, one failed at the first tick
+#   day-rule-popup.png   the day-rule popup of the first job
+#   start-time-popup.png the start-time popup (calendar and time)
+#   log-viewer.png       the run log with that failure
+#   tray-menu.png        the tray icon's menu
+#   help-context-1.png, help-context-1001.png  the help viewer opened by
+#                        "Hilfe" and by F1 on "Aktiviert starten"
+#   countdown.png        the countdown of a shutdown job, then cancelled
+# Every picture is cropped to what it shows. Look at each before committing.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${QV_BUILD:-$root/build/win64}
+out=$root/build/screenshots
+docs=$root/docs
+. "$root/scripts/lib/wine.sh"
+for f in app/Quarvelin.exe app/Quarvelin.chm tests/app/shot_driver.exe; do
+  [ -f "$build/$f" ] || { echo "screenshots: $build/$f missing (build $build first)" >&2; exit 1; }
+done
+
+qv_wine_env "$out/prefix"
+qv_wine_german
+mkdir -p "$out" "$docs"
+qv_xvfb_start
+trap 'wineserver -k 2>/dev/null || true; qv_xvfb_stop' EXIT
+qv_wine_prefix desktop
+
+run=$out/run
+rm -rf "$run" && mkdir -p "$run"
+cp "$build/app/Quarvelin.exe" "$build/app/Quarvelin.chm" "$build/tests/app/shot_driver.exe" "$run/"
+winrun='Z:'"$(echo "$run" | tr / '\\')"'\'
+driver() { wine "$run/shot_driver.exe" "$@" | tr -d '\r'; }
+driver seed "$winrun"
+# The scheduler runs from the start, so the job whose program is gone fails;
+# the user has widened the column "Nachholen" to read its header.
+printf '[App]\r\naktiviert=1\r\nmail=1\r\n\r\n[\\Gitter\\Columns\\dxDBGrid1Nachholen]\r\nWidth=62\r\n' \
+  >"$run/Quarvelin.ini"
+
+# Waits until a window (class, title) exists and prints its rectangle.
+wait_rect() {
+  local r
+  for _ in $(seq 60); do
+    if r=$(driver rect "$@" 2>/dev/null) && [ -n "$r" ]; then echo "$r"; return 0; fi
+    sleep 0.5
+  done
+  echo "screenshots: no window $*" >&2
+  return 1
+}
+# shot NAME X Y W H: that part of the screen, into docs/NAME.
+shot() {
+  import -window root "$out/screen-$1"
+  convert "$out/screen-$1" -crop "${4}x${5}+${2}+${3}" +repage "$docs/$1"
+  echo "docs/$1: $4x$5 at $2,$3"
+}
+
+( cd "$run" && wine Quarvelin.exe ) &
+read -r mx my mw mh <<<"$(wait_rect TfrmVistorel)"
+# Wide enough for every column: at its design width the grid scrolls sideways.
+mw=782
+driver size "$mw" "$mh"
+sleep 5  # the first ticks: the missing program fails, the indicator lights
+shot main-window.png "$mx" "$my" "$mw" "$mh"
+
+# The grid's first row: Wochentag's drop-down button, then Startzeit's.
+read -r gx gy _ _ <<<"$(driver ctlrect 300)"
+xdotool mousemove $((gx + 100)) $((gy + 27)) click 1
+read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
+sleep 1
+shot day-rule-popup.png "$mx" "$my" $((px + pw + 30 - mx)) $((py + ph + 12 - my))
+close_popup() { xdotool mousemove $((mx + 300)) $((my + 8)) click 1; sleep 1; }  # the caption
+close_popup
+xdotool mousemove $((gx + 674)) $((gy + 27)) click 1
+read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
+sleep 1
+shot start-time-popup.png $((mx + 300)) "$my" $((mw - 300)) $((py + ph + 12 - my))
+close_popup
+
+# The run log with the one failure.
+driver click 203
+read -r lx ly lw lh <<<"$(wait_rect TfrmLog)"
+sleep 2
+shot log-viewer.png "$lx" "$ly" "$lw" "$lh"
+driver close TfrmLog
+sleep 1
+
+# The tray menu opens at the mouse, here just above the tray icon.
+xdotool mousemove 1000 700
+sleep 1
+driver traymenu
+sleep 2
+shot tray-menu.png 784 628 240 140
+xdotool key Escape || true
+sleep 1
+
+# Help: "Hilfe" opens context 1, F1 on "Aktiviert starten" context 1001.
+driver click 209
+read -r hx hy hw hh <<<"$(wait_rect 'HH Parent')"
+sleep 2
+shot help-context-1.png "$hx" "$hy" "$hw" "$hh"
+driver close 'HH Parent'
+sleep 1
+read -r cx cy cw ch <<<"$(driver ctlrect 205)"
+# Two clicks leave the box as it was and the focus on it.
+xdotool mousemove $((cx + 6)) $((cy + ch / 2)) click 1 sleep 1 click 1 sleep 1 key F1
+read -r hx hy hw hh <<<"$(wait_rect 'HH Parent')"
+sleep 2
+shot help-context-1001.png "$hx" "$hy" "$hw" "$hh"
+driver close 'HH Parent'
+sleep 1
+
+# The shutdown job falls due: the countdown, then "Abbrechen".
+sqlite3 "$run/timer.dat" \
+  "update timer set Startzeit='2000-01-01 00:00:00.000' where Pfad='herunterfahren'"
+read -r dx dy dw dh <<<"$(wait_rect '#32770' 'Countdown herunterfahren')"
+sleep 3
+shot countdown.png "$dx" "$dy" "$dw" "$dh"
+driver clickin '#32770' 'Countdown herunterfahren' 103
+sleep 3
+echo "screenshots: run log now: $(sqlite3 "$run/log.dat" 'select Pfad, Fehler from log' | tr '\n' ';')"
+
+# The tray icon control against a real notification area.
+cp "$build/tests/win/win_widgets_tests.exe" "$run/"
+wine "$run/win_widgets_tests.exe" --gtest_filter='TrayIcon*' 2>&1 | tr -d '\r' |
+  grep -E '^\[ +(OK|SKIPPED|FAILED|PASSED) ' || true
