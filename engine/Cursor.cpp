@@ -103,6 +103,7 @@ void Cursor::SetExclusive(bool exclusive) {
 }
 bool Cursor::exclusive() const { return impl_->exclusive; }
 bool Cursor::active() const { return impl_->state != DatasetState::Inactive; }
+bool Cursor::ReadOnly() const { return active() && sqlite3_db_readonly(impl_->db.get(), "main") == 1; }
 DatasetState Cursor::state() const { return impl_->state; }
 
 void Cursor::Open() {
@@ -113,7 +114,7 @@ void Cursor::Open() {
     if (!platform::FileExists(d.path))
         Fail(ErrorCode::NotFound, "Table '" + d.path + "' does not exist");
     std::string error;
-    if (!d.lock.Open(detail::LockPathFor(d.path), &error)) Fail(ErrorCode::Generic, error);
+    if (!d.lock.Open(detail::LockPathFor(d.path), &error)) Fail(ErrorCode::LockFile, error);
     try {
         if (!d.lock.TryLock(detail::kOpenByte, 1, d.exclusive))
             Fail(ErrorCode::InUse, d.exclusive
@@ -222,6 +223,12 @@ bool Cursor::Eof() const { return impl_->eof || impl_->rows.empty(); }
 bool Cursor::Bof() const { return impl_->bof || impl_->rows.empty(); }
 int Cursor::RecordCount() const { return static_cast<int>(impl_->rows.size()); }
 int Cursor::RecNo() const { return impl_->rows.empty() ? -1 : impl_->cur; }
+
+int64_t Cursor::RowId() const {
+    const Impl& d = *impl_;
+    if (d.cur < 0 || d.cur >= static_cast<int>(d.rows.size())) return 0;
+    return d.rows[static_cast<size_t>(d.cur)].rowid;
+}
 
 void Cursor::MoveTo(int index) {
     Impl& d = *impl_;

@@ -62,6 +62,7 @@ enum class ErrorCode {
     WrongState,      // an operation that the dataset state does not allow
     RowDeleted,      // the row was deleted by another user
     Conversion,      // a field value that is not of the field's type
+    LockFile,        // the table's lock file cannot be opened (another user's, no rights)
 };
 
 class EngineError : public std::runtime_error {
@@ -117,15 +118,24 @@ private:
 
 // Table-level operations (no cursor needed).
 bool TableExists(const std::string& path);
+// The lock file that goes with the table at path.
+std::string LockFileOf(const std::string& path);
 // Creates the table unless a file exists at path; an existing file is never
 // examined or changed. Returns true when it created the file.
 bool CreateTable(const std::string& path, const TableDef& def);
 // Rebuilds the table with def, keeping the values of fields whose names remain.
 void RestructureTable(const std::string& path, const TableDef& def);
+struct RepairResult {
+    int kept = 0;        // rows taken into the repaired table
+    int unreadable = 0;  // rows that could not be read, or would break a required field
+};
 // Repairs a table that cannot be opened: salvages every row that can still be
-// read into a fresh file of def's structure (a file that is no database at all
-// becomes an empty table). No cursor may have it open. Returns rows salvaged.
-int RepairTable(const std::string& path, const TableDef& def);
+// read, past damaged pages, into a fresh file of def's structure; columns are
+// matched by name, so a table of another structure gives what it has. Rows
+// without a value for a required field stay behind (in the damaged file's
+// backup). A file that is no database at all becomes an empty table. No cursor
+// may have it open.
+RepairResult RepairTable(const std::string& path, const TableDef& def);
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -188,10 +198,14 @@ public:
 
     // Open fails with InUse when the table is held exclusively by anyone else
     // (or, for an exclusive open, when anyone else has it open), with NotFound
-    // or Damaged when it cannot be read.
+    // or Damaged when it cannot be read, with LockFile when its lock file
+    // cannot be opened.
     void Open();
     void Close();
     bool active() const;
+    // Open, but the file may only be read (write-protected, no rights): every
+    // post will fail.
+    bool ReadOnly() const;
     DatasetState state() const;
 
     // Navigation over the rows as last read (Open/Refresh/own posts).
@@ -203,6 +217,9 @@ public:
     bool Bof() const;
     int RecordCount() const;
     int RecNo() const;  // 0-based index of the current row, -1 when none
+    // The engine's own number of the current row, the same in every cursor on
+    // the table and unique whatever the fields hold; 0 for none or a new row.
+    int64_t RowId() const;
     void MoveTo(int index);
     // Moves to the first row whose field equals value (compared as text);
     // returns false and stays put when there is none.

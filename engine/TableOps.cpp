@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <optional>
+#include <set>
 
 #include "engine/Platform.h"
 #include "engine/TableFile.h"
@@ -23,7 +26,7 @@ class ExclusiveUse {
 public:
     explicit ExclusiveUse(const std::string& path) {
         std::string error;
-        if (!lock_.Open(LockPathFor(path), &error)) throw EngineError(ErrorCode::Generic, error);
+        if (!lock_.Open(LockPathFor(path), &error)) throw EngineError(ErrorCode::LockFile, error);
         if (!lock_.TryLock(kOpenByte, 1, true))
             throw EngineError(ErrorCode::InUse,
                               "Table '" + FileNameOf(path) + "' is in use by another user");
@@ -96,13 +99,35 @@ Row ConvertRow(const sql::Stmt& st, const TableDef& def, const std::vector<int>&
     return row;
 }
 
-// A salvaged row is kept only when it could have been posted: its required
-// fields are filled and no text holds a NUL (the remains of a torn page).
-bool Plausible(const Row& row, const TableDef& def, const std::vector<int>& columnOf) {
+// Whole UTF-8 sequences only, as the engine writes text.
+bool IsUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char b = static_cast<unsigned char>(s[i]);
+        const size_t extra = b < 0x80                ? 0
+                             : b >= 0xC2 && b < 0xE0 ? 1
+                             : b >= 0xE0 && b < 0xF0 ? 2
+                             : b >= 0xF0 && b < 0xF5 ? 3
+                                                     : 4;  // no lead byte
+        if (extra == 4 || s.size() - i <= extra) return false;
+        for (size_t k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+// A salvaged row is kept only when it could have been posted: every required
+// field has a value (also when the damaged table has no such column at all),
+// and nothing shows the marks of a torn or overwritten page: a NUL or broken
+// UTF-8 in a text, an auto-increment number the engine never gives.
+bool Plausible(const Row& row, const TableDef& def) {
     for (size_t i = 0; i < def.fields.size(); ++i) {
         const FieldDef& f = def.fields[i];
-        if (f.required && f.type != FieldType::AutoInc && columnOf[i] >= 0 && row[i].null) return false;
-        if (f.type == FieldType::String && row[i].s.find('\0') != std::string::npos) return false;
+        const Value& v = row[i];
+        if (f.required && f.type != FieldType::AutoInc && v.null) return false;
+        if (f.type == FieldType::String && (v.s.find('\0') != std::string::npos || !IsUtf8(v.s)))
+            return false;
+        if (f.type == FieldType::AutoInc && !v.null && v.i <= 0) return false;
     }
     return true;
 }
@@ -123,10 +148,119 @@ bool CopyWholePages(const std::string& from, const std::string& to) {
     return static_cast<bool>(out);
 }
 
-// Reads whatever rows of a damaged file can still be read.
-void Salvage(const std::string& damaged, const TableDef& def, const std::string& table,
-             std::vector<std::pair<int64_t, Row>>& rows, int64_t& nextAutoInc) {
-    if (!platform::FileExists(damaged)) return;
+// Reads the rows of one table of a damaged file. A scan in row id order gets
+// everything up to the first damaged page and jumps past it; a damaged page
+// high in the tree can make it skip far, or end early without a word. So every
+// row id up to the largest one known is then also looked up on its own: a
+// lookup reaches its row wherever the path to it is whole.
+class RowReader {
+public:
+    RowReader(sql::Db& db, const std::string& columns, const TableDef& def,
+              const std::vector<int>& columnOf)
+        : db_(db), columns_(columns), def_(def), columnOf_(columnOf) {}
+
+    // knownLast: the largest row id the table's own records name (0: none).
+    void Read(int64_t knownLast) {
+        Scan();
+        int64_t last = std::max<int64_t>(knownLast, 0);
+        for (const auto& r : found_)
+            if (r.first <= kMaxLookups) last = std::max(last, r.first);
+        LookUp(std::min(last, kMaxLookups));
+    }
+    // The rows read, in row id order.
+    const std::map<int64_t, Row>& rows() const { return found_; }
+    // Rows lost: ids whose lookup met damage, and rows without a required value.
+    int unreadable() const { return unreadable_; }
+
+private:
+    // Row ids looked up one by one at most; ids above come from the scan only.
+    static constexpr int64_t kMaxLookups = 1 << 20;
+
+    void Take(int64_t rowid, const sql::Stmt& st) {
+        if (found_.count(rowid) || rejected_.count(rowid)) return;
+        Row row = ConvertRow(st, def_, columnOf_);
+        if (Plausible(row, def_)) {
+            found_.emplace(rowid, std::move(row));
+        } else {
+            rejected_.insert(rowid);
+            ++unreadable_;
+        }
+    }
+
+    void Scan() {
+        int64_t from = INT64_MIN;
+        for (int resumes = 0; resumes < 10000; ++resumes) {
+            try {
+                sql::Stmt st(db_, "SELECT " + columns_ + " WHERE rowid >= ?1 ORDER BY rowid");
+                st.Bind(1, from);
+                while (st.Step()) {
+                    const int64_t rowid = st.Int(0);
+                    if (rowid < from) continue;  // out of order: a key the damage bent
+                    Take(rowid, st);
+                    if (rowid == INT64_MAX) return;
+                    from = rowid + 1;
+                }
+                return;
+            } catch (const EngineError&) {
+            }
+            // Jump past the damage in growing steps to the next row that can
+            // be reached; the lookups find what the jump passed over.
+            for (int64_t jump = 1;; jump *= 2) {
+                if (jump > INT64_MAX / 4 || from > INT64_MAX - jump) return;
+                try {
+                    sql::Stmt probe(db_, "SELECT rowid" + columns_.substr(columns_.find(" FROM ")) +
+                                             " WHERE rowid >= ?1 ORDER BY rowid LIMIT 1");
+                    probe.Bind(1, from + jump);
+                    if (!probe.Step()) return;
+                    from = probe.Int(0);
+                    break;
+                } catch (const EngineError&) {
+                }
+            }
+        }
+    }
+
+    void LookUp(int64_t last) {
+        sql::Stmt st(db_, "SELECT " + columns_ + " WHERE rowid = ?1");
+        for (int64_t id = 1; id <= last; ++id) {
+            if (found_.count(id) || rejected_.count(id)) continue;
+            st.Bind(1, id);
+            try {
+                if (st.Step()) Take(id, st);
+                st.Reset();
+            } catch (const EngineError&) {
+                st.Reset();
+                ++unreadable_;
+            }
+        }
+    }
+
+    sql::Db& db_;
+    const std::string columns_;  // "rowid, <fields> FROM <table>"
+    const TableDef& def_;
+    const std::vector<int>& columnOf_;
+    std::map<int64_t, Row> found_;
+    std::set<int64_t> rejected_;
+    int unreadable_ = 0;
+};
+
+// Runs a query for one number; false when the damage stops it. value stays
+// empty for a NULL answer (min and max of an empty table).
+bool QueryInt(sql::Db& db, const std::string& query, std::optional<int64_t>& value) {
+    try {
+        sql::Stmt st(db, query);
+        if (st.Step() && st.Type(0) == SQLITE_INTEGER) value = st.Int(0);
+        return true;
+    } catch (const EngineError&) {
+        return false;
+    }
+}
+
+// Reads whatever rows of a damaged file can still be read. Returns how many
+// rows could not be read or would break a required field.
+int Salvage(const std::string& damaged, const TableDef& def, const std::string& table,
+            std::vector<std::pair<int64_t, Row>>& rows, int64_t& nextAutoInc) {
+    if (!platform::FileExists(damaged)) return 0;
     const std::string path = damaged + ".salvage";
     struct Remove {
         std::string p;
@@ -136,7 +270,7 @@ void Salvage(const std::string& damaged, const TableDef& def, const std::string&
         }
     } removeCopy{path};
     platform::RemoveFile(path + "-journal");
-    if (!CopyWholePages(damaged, path)) return;
+    if (!CopyWholePages(damaged, path)) return 0;
     // A hot journal of the damaged file belongs to the copy now.
     if (platform::FileExists(damaged + "-journal")) {
         std::ifstream in(damaged + "-journal", std::ios::binary);
@@ -146,7 +280,7 @@ void Salvage(const std::string& damaged, const TableDef& def, const std::string&
     sql::Db db;
     std::string source;
     std::vector<int> columnOf(def.fields.size(), -1);
-    std::string select;
+    std::string select;  // "rowid, <columns> FROM <table>"
     try {
         db.Open(path, false);
         db.Exec("PRAGMA cell_size_check=ON");
@@ -161,18 +295,16 @@ void Salvage(const std::string& damaged, const TableDef& def, const std::string&
             if (SameName(t, table)) source = t;
         for (const auto& t : tables)
             if (source.empty() && t.rfind("qv_", 0) != 0 && t.rfind("sqlite_", 0) != 0) source = t;
-        if (source.empty()) return;
-        try {
-            sql::Stmt st(db, "SELECT value FROM qv_meta WHERE key='next_autoinc'");
-            if (st.Step()) nextAutoInc = std::max<int64_t>(nextAutoInc, st.Int(0));
-        } catch (const EngineError&) {
-        }
+        if (source.empty()) return 0;
+        std::optional<int64_t> stored;
+        if (QueryInt(db, "SELECT value FROM qv_meta WHERE key='next_autoinc'", stored) && stored)
+            nextAutoInc = std::max(nextAutoInc, *stored);
         std::vector<std::string> columns;
         {
             sql::Stmt st(db, "PRAGMA table_info(" + sql::Quote(source) + ")");
             while (st.Step()) columns.push_back(st.Text(1));
         }
-        select = "SELECT rowid";
+        select = "rowid";
         int next = 1;
         for (size_t i = 0; i < def.fields.size(); ++i)
             for (const auto& c : columns)
@@ -180,43 +312,15 @@ void Salvage(const std::string& damaged, const TableDef& def, const std::string&
                     select += ", " + sql::Quote(c);
                     columnOf[i] = next++;
                 }
-        select += " FROM " + sql::Quote(source) + " WHERE rowid > ?1 ORDER BY rowid";
+        select += " FROM " + sql::Quote(source);
     } catch (const EngineError&) {
-        return;  // nothing readable: the table starts empty
+        return 0;  // nothing readable: the table starts empty
     }
 
-    int64_t last = 0;
-    for (int attempts = 0; attempts < 10000; ++attempts) {
-        try {
-            sql::Stmt st(db, select);
-            st.Bind(1, last);
-            while (st.Step()) {
-                int64_t rowid = st.Int(0);
-                Row row = ConvertRow(st, def, columnOf);
-                if (Plausible(row, def, columnOf)) rows.emplace_back(rowid, std::move(row));
-                last = rowid;
-            }
-            return;
-        } catch (const EngineError&) {
-        }
-        // The row after `last` cannot be read: find the next row id that can
-        // be reached, and skip that row; where the tree itself is broken, jump
-        // ahead in growing steps.
-        int64_t jump = 1;
-        for (;;) {
-            try {
-                sql::Stmt probe(db, "SELECT rowid FROM " + sql::Quote(source) +
-                                        " WHERE rowid >= ?1 ORDER BY rowid LIMIT 1");
-                probe.Bind(1, last + jump);
-                if (!probe.Step()) return;
-                last = probe.Int(0);
-                break;
-            } catch (const EngineError&) {
-                if (jump > (INT64_MAX >> 2) - last) return;
-                jump *= 2;
-            }
-        }
-    }
+    RowReader reader(db, select, def, columnOf);
+    reader.Read(nextAutoInc - 1);
+    for (const auto& r : reader.rows()) rows.emplace_back(r.first, r.second);
+    return reader.unreadable();
 }
 
 }  // namespace
@@ -224,6 +328,8 @@ void Salvage(const std::string& damaged, const TableDef& def, const std::string&
 }  // namespace detail
 
 bool TableExists(const std::string& path) { return platform::FileExists(path); }
+
+std::string LockFileOf(const std::string& path) { return detail::LockPathFor(path); }
 
 bool CreateTable(const std::string& path, const TableDef& def) {
     if (platform::FileExists(path)) return false;
@@ -282,34 +388,36 @@ void RestructureTable(const std::string& path, const TableDef& def) {
     t.Commit();
 }
 
-int RepairTable(const std::string& path, const TableDef& def) {
+RepairResult RepairTable(const std::string& path, const TableDef& def) {
     detail::ValidateDef(def);
     detail::ExclusiveUse use(path);
     const std::string table = detail::TableNameFor(path);
     std::vector<std::pair<int64_t, Row>> rows;
     int64_t next = 1;
-    detail::Salvage(path, def, table, rows, next);
+    RepairResult result;
+    result.unreadable = detail::Salvage(path, def, table, rows, next);
     next = detail::NumberRows(def, rows, next);
 
     const std::string tmp = path + ".repair";
     platform::RemoveFile(tmp);
     platform::RemoveFile(tmp + "-journal");
-    int count = 0;
     {
         sql::Db db;
         db.Open(tmp, true);
         detail::ConfigureConnection(db);
         sql::Transaction t(db);
         detail::WriteSchema(db, table, def, next);
-        count = detail::InsertRows(db, table, def, rows, true);
+        result.kept = detail::InsertRows(db, table, def, rows, true);
         t.Commit();
     }
+    // A row left out for breaking a unique index is a row not kept either.
+    result.unreadable += static_cast<int>(rows.size()) - result.kept;
     // A journal left by the damaged file must not be played into the new one.
     platform::RemoveFile(path + "-journal");
     if (!platform::MoveReplace(tmp, path))
         throw EngineError(ErrorCode::Generic, "Cannot replace table '" + detail::FileNameOf(path) +
                                                   "' by its repaired copy");
-    return count;
+    return result;
 }
 
 }  // namespace qv::engine

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "engine/Table.h"
 #include "tests/engine/EngineTestSupport.h"
@@ -242,7 +243,7 @@ TEST_F(FileTest, OpenRecognisesDamagedFiles) {
         }
         EXPECT_FALSE(c.active());
         // Repair makes it usable again and keeps what can be read.
-        const int salvaged = RepairTable(path, JobTableDef());
+        const int salvaged = RepairTable(path, JobTableDef()).kept;
         c.Open();
         EXPECT_EQ(c.RecordCount(), salvaged);
         EXPECT_EQ(c.FieldCount(), 11);
@@ -256,7 +257,7 @@ TEST_F(FileTest, RepairSalvagesTheReadableRowsOfATruncatedFile) {
     MakeRows(ses, path, total);
     const auto size = fs::file_size(path);
     fs::resize_file(path, size * 6 / 10);
-    const int salvaged = RepairTable(path, JobTableDef());
+    const int salvaged = RepairTable(path, JobTableDef()).kept;
     EXPECT_GT(salvaged, 0);
     EXPECT_LT(salvaged, total);
     Cursor c(ses, path);
@@ -271,13 +272,125 @@ TEST_F(FileTest, RepairSalvagesTheReadableRowsOfATruncatedFile) {
     EXPECT_GT(AppendJob(c, "new"), total);  // numbers are not given out twice
 }
 
+// One page overwritten anywhere in a 300-row job table: every row that plain
+// SQLite can still read by its row id comes through the repair, unchanged, and
+// nothing made up from the damaged bytes does.
+TEST_F(FileTest, RepairKeepsEveryRowThatCanStillBeReadPastADamagedPage) {
+    const std::string original = dir.File("Timer.DAT");
+    ASSERT_TRUE(CreateTable(original, JobTableDef()));
+    RestructureTable(original, JobTableDef());  // as start-up makes it
+    auto pfadOf = [](int64_t id) { return "C:\\Programme\\Werkzeug\\job" + std::to_string(id) + ".exe"; };
+    {
+        Cursor c(ses, original);
+        c.Open();
+        for (int i = 1; i <= 300; ++i) {  // as the program posts them
+            c.Append();
+            c.FieldByName("Wochentag").SetAsString("MoMiFr");
+            c.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 0));
+            c.FieldByName("Pfad").SetAsString(pfadOf(i));
+            c.FieldByName("Aktiv").SetAsString("Y");
+            c.FieldByName("Intervall").SetAsString("N");
+            c.FieldByName("WindowState").SetAsString("Standard");
+            c.FieldByName("Startzeit").SetAsDateTime(MakeDateTime(2024, 5, 15, 8, 0));
+            c.Post();
+        }
+    }
+    const std::string bytes = ReadBytes(original);
+    for (size_t at = 4096; at + 400 <= bytes.size(); at += 1024) {
+        SCOPED_TRACE("400 bytes overwritten at " + std::to_string(at));
+        const fs::path sub = fs::path(dir.path()) / std::to_string(at);
+        fs::create_directories(sub);
+        const std::string path = (sub / "Timer.DAT").string();
+        std::string damaged = bytes;
+        std::fill(damaged.begin() + static_cast<std::ptrdiff_t>(at),
+                  damaged.begin() + static_cast<std::ptrdiff_t>(at + 400), '\xa5');
+        WriteBytes(path, damaged);
+
+        std::set<int64_t> readable;
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        for (int64_t id = 1; id <= 300; ++id) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(db, "SELECT Wochentag, Uhrzeit, Pfad, Aktiv, ID FROM timer WHERE rowid=?1",
+                                   -1, &st, nullptr) != SQLITE_OK)
+                break;
+            sqlite3_bind_int64(st, 1, id);
+            auto text = [&](int i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                return std::string(t ? reinterpret_cast<const char*>(t) : "");
+            };
+            if (sqlite3_step(st) == SQLITE_ROW && text(0) == "MoMiFr" && text(1) == "08:00:00.000" &&
+                text(2) == pfadOf(id) && text(3) == "Y" && sqlite3_column_int64(st, 4) == id)
+                readable.insert(id);
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(db);
+
+        const RepairResult result = RepairTable(path, JobTableDef());
+        Cursor c(ses, path);
+        c.Open();
+        EXPECT_EQ(c.RecordCount(), result.kept);
+        std::set<int64_t> kept;
+        for (c.First(); !c.Eof(); c.Next()) {
+            const int64_t id = c.FieldByName("ID").AsInteger();
+            EXPECT_EQ(c.FieldByName("Pfad").AsString(), pfadOf(id));
+            EXPECT_EQ(c.FieldByName("Wochentag").AsString(), "MoMiFr");
+            kept.insert(id);
+        }
+        for (int64_t id : readable) EXPECT_TRUE(kept.count(id)) << "row " << id << " was readable";
+        EXPECT_LE(result.kept + result.unreadable, 300);
+    }
+}
+
+// A table that is no job table of ours: its columns are taken by name, in any
+// order and case; rows without a value for a required field are left out and
+// counted, not turned into jobs that could never run.
+TEST_F(FileTest, RepairTakesAnotherStructureByColumnNameWithoutIncompleteRows) {
+    const std::string path = dir.File("Timer.DAT");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TABLE timer(pfad TEXT, extra INTEGER, UHRZEIT TEXT, wochentag TEXT, aktiv TEXT);"
+                           "INSERT INTO timer VALUES('C:\\a.exe', 1, '08:00:00.000', 'Mo', 'Y');"
+                           "INSERT INTO timer VALUES('C:\\b.exe', 2, NULL, 'Di', 'Y');"
+                           "INSERT INTO timer VALUES('C:\\c.exe', 3, 'kaputt', 'Mi', 'Y');"
+                           "INSERT INTO timer VALUES('C:\\d.exe', 4, '09:30:00.000', '', 'Y');"
+                           "INSERT INTO timer VALUES('C:\\e.exe', 5, '10:00:00.000', 'Fr', 'N');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    const RepairResult result = RepairTable(path, JobTableDef());
+    EXPECT_EQ(result.kept, 2);
+    EXPECT_EQ(result.unreadable, 3);
+    Cursor c(ses, path);
+    c.Open();
+    ASSERT_EQ(c.RecordCount(), 2);
+    EXPECT_EQ(c.FieldByName("Pfad").AsString(), "C:\\a.exe");
+    EXPECT_EQ(c.FieldByName("Wochentag").AsString(), "Mo");
+    EXPECT_EQ(c.FieldByName("Uhrzeit").AsTime(), MakeTime(8, 0));
+    EXPECT_EQ(c.FieldByName("ID").AsInteger(), 1);
+    c.Next();
+    EXPECT_EQ(c.FieldByName("Pfad").AsString(), "C:\\e.exe");
+    EXPECT_EQ(c.FieldByName("Aktiv").AsString(), "N");
+    c.Close();
+
+    // Without a column for a required field no row can be taken.
+    const std::string other = dir.File("log.DAT");
+    ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db, "CREATE TABLE log(Fehler TEXT); INSERT INTO log VALUES('x');", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    const RepairResult none = RepairTable(other, LogTableDef());
+    EXPECT_EQ(none.kept, 0);
+    EXPECT_EQ(none.unreadable, 1);
+}
+
 TEST_F(FileTest, RepairTurnsGarbageOrNothingIntoAnEmptyTable) {
     const std::string path = dir.File("Timer.DAT");
     std::string garbage;
     for (int i = 0; i < 20000; ++i) garbage += static_cast<char>((i * 7919) % 251);
     WriteBytes(path, garbage);
     WriteBytes(path + "-journal", "stale journal");
-    EXPECT_EQ(RepairTable(path, JobTableDef()), 0);
+    EXPECT_EQ(RepairTable(path, JobTableDef()).kept, 0);
     EXPECT_FALSE(fs::exists(path + "-journal"));
     Cursor c(ses, path);
     c.Open();
@@ -285,7 +398,7 @@ TEST_F(FileTest, RepairTurnsGarbageOrNothingIntoAnEmptyTable) {
     EXPECT_EQ(AppendJob(c, "first"), 1);
     c.Close();
     const std::string missing = dir.File("log.DAT");
-    EXPECT_EQ(RepairTable(missing, LogTableDef()), 0);
+    EXPECT_EQ(RepairTable(missing, LogTableDef()).kept, 0);
     Cursor l(ses, missing);
     l.Open();
     EXPECT_EQ(l.FieldCount(), 4);
@@ -295,7 +408,7 @@ TEST_F(FileTest, RepairOfAGoodTableKeepsEveryRow) {
     const std::string path = dir.File("Timer.DAT");
     ASSERT_TRUE(CreateTable(path, JobTableDef()));
     MakeRows(ses, path, 25);
-    EXPECT_EQ(RepairTable(path, JobTableDef()), 25);
+    EXPECT_EQ(RepairTable(path, JobTableDef()).kept, 25);
     Cursor c(ses, path);
     c.Open();
     EXPECT_EQ(c.RecordCount(), 25);
@@ -322,7 +435,7 @@ TEST_F(FileTest, TablesInADirectoryWithAnUmlautInItsName) {
         EXPECT_TRUE(TableExists(path + ".lck"));
         c.Cancel();
     }
-    EXPECT_EQ(RepairTable(path, JobTableDef()), 1);
+    EXPECT_EQ(RepairTable(path, JobTableDef()).kept, 1);
     RestructureTable(path, JobTableDef());
     Cursor c(ses, path);
     c.Open();
