@@ -25,8 +25,19 @@ std::string ShellResultText(std::int32_t value) {
         case 31: return "Keine Verkn\xfcpfung";      // SE_ERR_NOASSOC
         case 8: return "Zu wenig Speicher";          // SE_ERR_OOM
         case 26: return "Datei bereits benutzt";     // SE_ERR_SHARE
-        default: return kOK;
+        default: break;
     }
+    // The shell succeeds with a value above 32 (a handle-sized value, so one
+    // that reads negative is above 32 too); every other value is a failure.
+    if (value >= 0 && value <= 32) return "Unbekannter Shell-Fehler " + std::to_string(value);
+    return kOK;
+}
+
+std::string RefusedShellInput(const std::string& pfad, const std::string& paramter) {
+    if (pfad.size() > kMaxShellText) return "Pfad \xfc" "ber " + std::to_string(kMaxShellText) + " Zeichen";
+    if (paramter.size() > kMaxShellText)
+        return "Parameter \xfc" "ber " + std::to_string(kMaxShellText) + " Zeichen";
+    return std::string();
 }
 
 std::optional<ShutdownArgs> ShutdownOperation(const std::string& pfad) {

@@ -6,6 +6,7 @@
 // means success.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -24,9 +25,15 @@ inline bool IsOK(const std::string& result) { return result == kOK; }
 int ShowCommandForWindowState(const std::string& windowState);
 
 // Result text for the value ShellExecute returned, read as a signed 32-bit
-// integer. Values the shell documents as failures but that are not listed here
-// count as success, like every value above 32.
+// integer. A value from 0 to 32 that has no text of its own is a failure named
+// by its number; the shell's success values (above 32) give "OK".
 std::string ShellResultText(std::int32_t value);
+
+// The longest path, and parameter text, handed to the shell: MAX_PATH - 1.
+inline constexpr std::size_t kMaxShellText = 259;
+// The failure text for a job whose path or parameters the shell cannot take
+// (longer than kMaxShellText; the shell may crash on them); empty when both fit.
+std::string RefusedShellInput(const std::string& pfad, const std::string& paramter);
 
 // ExitWindowsEx flag bits.
 inline constexpr unsigned kEwxShutdown = 1;

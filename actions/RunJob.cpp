@@ -25,6 +25,9 @@ std::vector<char> ZeroTerminated(const std::string& s, std::size_t minSize) {
 
 std::string RunJobAction(HWND owner, const std::string& pfad, const std::string& paramter,
                          const std::string& windowState) {
+    // Rows put in by other tools can hold more than the field widths allow.
+    const std::string refused = RefusedShellInput(pfad, paramter);
+    if (!refused.empty()) return refused;
     const int show = ShowCommandForWindowState(windowState);
     std::int32_t answer;
     {

@@ -118,6 +118,12 @@ TEST_F(RunJobTest, ShellFailuresBecomeTheirTexts) {
         RunJobAction(nullptr, dir_.path() + "no-such-folder\\missing.exe", "", "Standard");
     EXPECT_TRUE(noFolder == "Pfad nicht gefunden" || noFolder == "Datei nicht gefunden") << noFolder;
 
+    // A path or parameters the shell cannot take never reach it.
+    const std::string longName = dir_.path() + std::string(300, 'a') + ".exe";
+    EXPECT_EQ(RunJobAction(nullptr, longName, "", "Standard"), "Pfad \xfc" "ber 259 Zeichen");
+    EXPECT_EQ(RunJobAction(nullptr, helper_, std::string(260, 'x'), "Standard"),
+              "Parameter \xfc" "ber 259 Zeichen");
+
     const std::string doc = dir_.path() + "report.qvnoassoc";
     WriteFile(doc, "no program opens this");
     EXPECT_EQ(RunJobAction(nullptr, doc, "", "Standard"), "Keine Verkn\xfcpfung");

@@ -232,16 +232,9 @@ void TfrmVistorel::LightErrorIndicator() {
 void TfrmVistorel::btnStartenClick() {
     JobData& d = *data_;
     if (!d.tblTimer.active() || d.tblTimer.RecordCount() == 0 || !d.tblTimer2.active()) return;
-    const int64_t selected = d.tblTimer.FieldByName("ID").AsInteger();
     engine::Cursor& c2 = d.tblTimer2;
-    actions::SchedulerCursorOps ops;
-    ops.refresh = [&c2] { c2.Refresh(); };
-    ops.first = [&c2] { c2.First(); };
-    ops.next = [&c2] { c2.Next(); };
-    ops.eof = [&c2] { return c2.Eof(); };
-    ops.currentId = [&c2] { return c2.FieldByName("ID").AsInteger(); };
-    auto result =
-        actions::StartSelectedJob(selected, ops, [&] { return ports_->RunJobAction(c2); });
+    auto result = actions::StartSelectedJob(d.tblTimer.RowId(), actions::CursorOps(c2),
+                                            [&] { return ports_->RunJobAction(c2); });
     if (result && *result != "OK") ShowPlain(*result);
 }
 
