@@ -70,6 +70,7 @@ JobData::JobData(const Clock& clock, std::string exeDir, JobDataHooks hooks)
     tblLog.SetExclusive(true);
     tblTimer.AfterInsert = [this](Cursor& c) { tblTimerAfterInsert(c); };
     tblTimer.BeforePost = [this](Cursor& c) { tblTimerBeforePost(c); };
+    tblTimer.AfterPost = [this](Cursor& c) { tblTimerAfterPost(c); };
     tblTimer.BeforeScroll = [this](Cursor& c) { tblTimerBeforeScroll(c); };
     observerIds_[0] = tblTimer.AddObserver(OnOpenOrClose([this](Cursor& c) {
         tblTimerFields.Bind(c);
@@ -98,33 +99,64 @@ void JobData::CreateMissingTables() {
     if (!engine::TableExists(LogTablePath())) CreateLogTable(exeDir_);
 }
 
-void JobData::OpenOrRepair(Cursor& cursor, const engine::TableDef& def, const char* message) {
+namespace {
+
+// What the user is told after a repair: how much of the table came through.
+std::string RepairReport(const std::string& table, const engine::RepairResult& r,
+                         const std::string& backup, bool backedUp) {
+    std::string text = table + " repariert: " + std::to_string(r.kept) + " Datens\xe4tze \xfc" "bernommen, " +
+                       std::to_string(r.unreadable) + " nicht lesbar oder unvollst\xe4ndig.";
+    if (backedUp) return text + " Die alte Datei liegt als " + backup + " vor.";
+    return text + " Die alte Datei konnte nicht gesichert werden.";
+}
+
+}  // namespace
+
+void JobData::OpenOrRepair(Cursor& cursor, const engine::TableDef& def, const std::string& table,
+                           const char* message) {
     try {
         cursor.Open();
         return;
     } catch (const engine::EngineError& e) {
         if (HeldByAnother(e.code())) throw;
+        // Nothing is known about the table itself: it is left alone.
+        if (e.code() == ErrorCode::LockFile)
+            throw engine::EngineError(
+                ErrorCode::LockFile,
+                "Die Sperrdatei " + engine::LockFileOf(cursor.path()) +
+                    " kann nicht ge\xf6" "ffnet werden; vielleicht geh\xf6rt sie einem anderen Benutzer. "
+                    "Die " + table + " " + cursor.path() + " wird nicht ge\xf6" "ffnet und bleibt unver\xe4ndert.");
     } catch (const std::exception&) {
         // Any other failure counts as damage.
     }
     ShowMessage(message);
     const std::string path = cursor.path();
     const auto copy = hooks_.copyFile ? hooks_.copyFile : CopyFileReplacing;
-    copy(path, path + ".bak");  // a failed backup does not stop the repair
+    const bool backedUp = copy(path, path + ".bak");  // a failed backup does not stop the repair
     cursor.Close();
-    engine::RepairTable(path, def);
+    const engine::RepairResult result = engine::RepairTable(path, def);
     cursor.Open();
+    ShowMessage(RepairReport(table, result, path + ".bak", backedUp));
 }
 
 void JobData::OpenTables() {
     tblLog.SetPath(LogTablePath());
     tblTimer.SetPath(TimerTablePath());
-    OpenOrRepair(tblTimer, TimerTableDef(),
+    OpenOrRepair(tblTimer, TimerTableDef(), "Timertabelle",
                  "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
     tblTimer2.SetPath(TimerTablePath());
     tblTimer2.Open();
-    OpenOrRepair(tblLog, LogTableDef(),
+    OpenOrRepair(tblLog, LogTableDef(), "Logtabelle",
                  "Logtabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+    // Said once here; the tick then leaves what it cannot write alone.
+    if (tblTimer.ReadOnly())
+        ShowMessage("In die Timertabelle " + TimerTablePath() +
+                    " kann nicht geschrieben werden (schreibgesch\xfctzt oder ohne Schreibrecht). "
+                    "Die Jobs werden angezeigt, aber weder ge\xe4ndert noch gestartet.");
+    if (tblLog.ReadOnly())
+        ShowMessage("In die Logtabelle " + LogTablePath() +
+                    " kann nicht geschrieben werden (schreibgesch\xfctzt oder ohne Schreibrecht). "
+                    "Fehler werden angezeigt und gemailt, aber nicht ins Log geschrieben.");
 }
 
 void JobData::AppendLogEntry(const std::string& pfad, const std::string& result) {
@@ -151,13 +183,24 @@ void JobData::tblTimerAfterInsert(Cursor& dataset) {
 }
 
 void JobData::tblTimerBeforePost(Cursor& dataset) {
+    pendingNotice_.clear();
     if (dataset.FieldByName("Wochentag").AsString() == "Intervall" &&
         dataset.FieldByName("Uhrzeit").AsTime() == TimeOfDay{0}) {
         ShowMessage("Bitte geben Sie ein Intervall ein");
         return;
     }
     const DateTime now = clock_.Now();
-    if (now > dataset.FieldByName("Startzeit").AsDateTime()) RescheduleJob(dataset, now);
+    if (now > dataset.FieldByName("Startzeit").AsDateTime() && RescheduleJob(dataset, now))
+        pendingNotice_ = StuckRuleNotice(dataset);
+}
+
+// Told once the row is written: a box inside the post would let a tick post
+// the same row again.
+void JobData::tblTimerAfterPost(Cursor&) {
+    if (pendingNotice_.empty()) return;
+    std::string text;
+    text.swap(pendingNotice_);
+    ShowMessage(text);
 }
 
 void JobData::tblTimerBeforeScroll(Cursor&) {

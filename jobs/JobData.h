@@ -14,6 +14,7 @@ namespace qv {
 
 struct JobDataHooks {
     // A plain message box with one OK button; returns when it was closed.
+    // Every notice of the job data goes through it.
     std::function<void(const std::string& text)> showMessage;
     // Hides the operation list of the action column (before the editor
     // cursor moves to another row).
@@ -46,9 +47,12 @@ public:
     // Start-up: open tblTimer, tblTimer2 and tblLog in this order. A table
     // the editor cursor or the run log cannot open is taken as damaged: the
     // user is told, the file is copied to "<file>.bak" (a failed copy is
-    // ignored), repaired and opened again. A table another user holds
-    // (in use, locked) is not damaged: that error propagates untouched, as
-    // does any error of the repair, the second opening or tblTimer2.
+    // ignored), repaired and opened again, and the user is told how many rows
+    // came through. A table another user holds (in use, locked) is not
+    // damaged: that error propagates untouched, as does any error of the
+    // repair, the second opening or tblTimer2; a lock file that cannot be
+    // opened propagates as an error naming it, the table untouched. A table
+    // that opens but cannot be written is reported once.
     void OpenTables();
 
     // Appends a run log entry for a failed run and posts it: Pfad as given,
@@ -59,7 +63,10 @@ public:
 
     // Events of the editor cursor (wired in the constructor).
     void tblTimerAfterInsert(engine::Cursor& dataset);
+    // A post that switches the job off because its rule cannot move its start
+    // on tells the user after the post (tblTimerAfterPost).
     void tblTimerBeforePost(engine::Cursor& dataset);
+    void tblTimerAfterPost(engine::Cursor& dataset);
     void tblTimerBeforeScroll(engine::Cursor& dataset);
 
     engine::Session ses;       // editor session, strict change detection
@@ -76,12 +83,14 @@ public:
     LogFields tblLogFields;
 
 private:
-    void OpenOrRepair(engine::Cursor& cursor, const engine::TableDef& def, const char* message);
+    void OpenOrRepair(engine::Cursor& cursor, const engine::TableDef& def, const std::string& table,
+                      const char* message);
     void ShowMessage(const std::string& text);
 
     const Clock& clock_;
     std::string exeDir_;
     JobDataHooks hooks_;
+    std::string pendingNotice_;  // from tblTimerBeforePost for tblTimerAfterPost
     int observerIds_[3] = {-1, -1, -1};
 };
 

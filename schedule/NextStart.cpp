@@ -29,4 +29,29 @@ bool RescheduleJob(engine::Cursor& job, DateTime now) {
     return StoreNextStart(job, NextStartBase(job, now), now);
 }
 
+namespace {
+
+// A monthly rule always moves on; any other moves on unless it names no
+// weekday, or counts an interval of nothing.
+bool NamesNoWeekday(const std::string& rule) {
+    return !IsMonthlyRule(rule) && WeekdaysOfRule(rule) == 0;
+}
+
+}  // namespace
+
+std::string StuckRuleReason(engine::Cursor& job) {
+    if (NamesNoWeekday(job.FieldByName("Wochentag").AsString())) return "kein Wochentag";
+    return "Intervall 00:00";
+}
+
+std::string StuckRuleNotice(engine::Cursor& job) {
+    const std::string rule = job.FieldByName("Wochentag").AsString();
+    const std::string why =
+        NamesNoWeekday(rule)
+            ? "Die Tagesregel \"" + rule + "\" nennt keinen Wochentag"
+            : "Das Intervall 00:00 bei der Tagesregel \"" + rule + "\" r\xfc" "ckt den Start nicht weiter";
+    return why + ". Der Job wurde ausgeschaltet (Aktiv = N) und wird nicht wieder gestartet, "
+                 "bis Sie die Regel \xe4ndern und ihn wieder einschalten.";
+}
+
 }  // namespace qv

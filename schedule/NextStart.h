@@ -1,6 +1,8 @@
 // The next start of the job at a cursor's current row, and storing it.
 #pragma once
 
+#include <string>
+
 #include "engine/DateTime.h"
 #include "engine/Table.h"
 #include "schedule/DayRule.h"
@@ -35,5 +37,12 @@ bool StoreNextStart(engine::Cursor& job, DateTime base, DateTime now);
 // StoreNextStart from NextStartBase: what the scheduler does with a due job and
 // what a post does with a job whose start has passed.
 bool RescheduleJob(engine::Cursor& job, DateTime now);
+
+// Why the current job's rule cannot move its start on, in a few words that fit
+// the run log ("kein Wochentag", "Intervall 00:00").
+std::string StuckRuleReason(engine::Cursor& job);
+// The same for the user who has just posted such a job: names the rule and
+// says that the job was switched off and will not run again.
+std::string StuckRuleNotice(engine::Cursor& job);
 
 }  // namespace qv

@@ -1,6 +1,8 @@
 #include "schedule/Scheduler.h"
 
 #include <exception>
+#include <stdexcept>
+#include <vector>
 
 #include "actions/ActionTables.h"
 #include "jobs/JobData.h"
@@ -25,6 +27,42 @@ private:
     bool& flag_;
 };
 
+// Runs f; an error of the table engine comes out with its text naming the
+// table it concerns, so a box says where to look.
+template <typename F>
+void InTable(const std::string& table, F&& f) {
+    try {
+        f();
+    } catch (const engine::EngineError& e) {
+        throw std::runtime_error(table + ": " + e.what());
+    }
+}
+
+// Fields the cursor requires that the current row leaves empty, or holds in a
+// form that cannot be read (which reads as empty).
+std::vector<engine::Field*> MissingRequired(Cursor& c) {
+    std::vector<engine::Field*> missing;
+    for (int i = 0; i < c.FieldCount(); ++i) {
+        engine::Field& f = c.FieldByIndex(i);
+        if (f.required() && f.type() != engine::FieldType::AutoInc && f.IsNull()) missing.push_back(&f);
+    }
+    return missing;
+}
+
+// Posts the row being edited, with Aktiv "N", past the required check of the
+// fields it lacks: the row stays as it is, only switched off.
+void PostSwitchedOff(Cursor& c, engine::Field& aktiv, const std::vector<engine::Field*>& lacking) {
+    for (engine::Field* f : lacking) f->SetRequired(false);
+    try {
+        aktiv.SetAsString("N");
+        c.Post();
+    } catch (...) {
+        for (engine::Field* f : lacking) f->SetRequired(true);
+        throw;
+    }
+    for (engine::Field* f : lacking) f->SetRequired(true);
+}
+
 }  // namespace
 
 Scheduler::Scheduler(JobData& data, const Clock& clock, SchedulerActions& actions, SchedulerUi& ui,
@@ -40,15 +78,22 @@ void Scheduler::Tick() noexcept {
         TickScope scope(inTick_);
         try {
             ui_.SetTimerEnabled(false);
-            if (data_.tblTimer2.state() != DatasetState::Browse) {
+            // A table that cannot be written was reported at start-up; its
+            // jobs cannot be rescheduled, so none is run.
+            if (data_.tblTimer2.state() != DatasetState::Browse || data_.tblTimer2.ReadOnly()) {
                 Rearm();
                 return;
             }
-            Scan();
-            Rearm();
-            // Switched off during the tick: the off state shows, no blink.
-            if (IsOn()) Blink();
-            return;
+            pendingError_.clear();
+            InTable(TimerTable(), [this] { Scan(); });
+            if (pendingError_.empty()) {
+                shownError_.clear();  // the next error is news again
+                Rearm();
+                // Switched off during the tick: the off state shows, no blink.
+                if (IsOn()) Blink();
+                return;
+            }
+            error = pendingError_;
         } catch (const std::exception& e) {
             error = e.what();
         } catch (...) {
@@ -58,6 +103,18 @@ void Scheduler::Tick() noexcept {
     Recover(error);
 }
 
+std::string Scheduler::TimerTable() const { return "Timertabelle " + data_.TimerTablePath(); }
+std::string Scheduler::LogTable() const { return "Logtabelle " + data_.LogTablePath(); }
+
+void Scheduler::Keep(const std::string& error) {
+    if (pendingError_.empty()) pendingError_ = error;
+}
+
+bool Scheduler::IsDue(DateTime now) const {
+    const JobFields& f = data_.tblTimer2Fields;
+    return now > f.Startzeit->AsDateTime() && f.Aktiv->AsString() == "Y";
+}
+
 void Scheduler::Scan() {
     Cursor& t2 = data_.tblTimer2;
     t2.Refresh();
@@ -65,37 +122,78 @@ void Scheduler::Scan() {
     while (!t2.Eof()) {
         // Read per row: a long action earlier in the scan moves the clock on.
         const DateTime now = clock_.Now();
-        if (now > data_.tblTimer2Fields.Startzeit->AsDateTime() && data_.tblTimer2Fields.Aktiv->AsString() == "Y" &&
-            !t2.RowLocked()) {
-            RunDueRow(now);
-        }
+        if (IsDue(now) && !t2.RowLocked()) RunDueRow(now);
         t2.Next();
     }
 }
 
 void Scheduler::RunDueRow(DateTime now) {
     Cursor& t2 = data_.tblTimer2;
+    const JobFields& f = data_.tblTimer2Fields;
     t2.Edit();
+    // Edit read the row again. The due test above used what the scan's
+    // refresh read; an earlier job's action may have let the user switch this
+    // one off or move its start meanwhile.
+    if (!IsDue(now)) {
+        t2.Cancel();
+        return;
+    }
+    const int64_t row = t2.RowId();
+    const std::string pfad = f.Pfad->AsString();
+
+    // A row the editor would never have posted (put in by another tool, or
+    // damaged) cannot be rescheduled: it fails once, alone, and is switched
+    // off, and the scan goes on.
+    const std::vector<engine::Field*> lacking = MissingRequired(t2);
+    if (!lacking.empty()) {
+        PostSwitchedOff(t2, *f.Aktiv, lacking);
+        HandleFailure(pfad.empty() ? "(ohne Pfad)" : pfad, lacking.front()->name() + " fehlt: ausgeschaltet");
+        ReturnTo(row);
+        return;
+    }
+
     // Base: the stored start for catch-up, else now. A rule that cannot move
     // the start forward switches the job off after this run instead of making
-    // it due at every tick.
-    RescheduleJob(t2, now);
+    // it due at every tick; the run log says so.
+    const bool switchedOff = RescheduleJob(t2, now);
+    const std::string stuck = switchedOff ? StuckRuleReason(t2) + ": ausgeschaltet" : std::string();
     t2.Post();
     // Stored before the action runs: a failing, hanging or shutting-down
     // action does not leave the job due.
-    if (data_.tblTimer.active()) data_.tblTimer.Refresh();
+    RefreshEditor();
 
-    const std::string pfad = data_.tblTimer2Fields.Pfad->AsString();
-    const std::string id = data_.tblTimer2Fields.ID->AsString();
     const std::string result = RunAction(pfad);
     // The countdown and the mail client let messages through; "&Starten" may
     // have moved the scheduler cursor meanwhile. Go on from this job's row.
-    if (t2.active() && t2.state() == DatasetState::Browse &&
-        (t2.Eof() || data_.tblTimer2Fields.ID->AsString() != id)) {
-        t2.Locate("ID", id);
+    ReturnTo(row);
+    if (!actions::IsOK(result)) {
+        HandleFailure(pfad, result);
+        ReturnTo(row);
     }
+    if (switchedOff) {
+        HandleFailure(pfad, stuck);
+        ReturnTo(row);
+    }
+}
 
-    if (!actions::IsOK(result)) HandleFailure(pfad, result);
+void Scheduler::RefreshEditor() {
+    // So the grid shows the new start. The refresh first posts a pending edit
+    // of the grid; when that fails (an incomplete row), the job still runs
+    // and the error is shown at the end of the tick.
+    if (!data_.tblTimer.active()) return;
+    try {
+        data_.tblTimer.Refresh();
+    } catch (const std::exception& e) {
+        Keep(TimerTable() + ": " + e.what());
+    }
+}
+
+void Scheduler::ReturnTo(int64_t row) {
+    Cursor& t2 = data_.tblTimer2;
+    if (!t2.active() || t2.state() != DatasetState::Browse) return;
+    if (!t2.Eof() && t2.RowId() == row) return;
+    for (t2.First(); !t2.Eof(); t2.Next())
+        if (t2.RowId() == row) return;
 }
 
 std::string Scheduler::RunAction(const std::string& pfad) {
@@ -107,7 +205,15 @@ std::string Scheduler::RunAction(const std::string& pfad) {
 }
 
 void Scheduler::HandleFailure(const std::string& pfad, const std::string& result) {
-    data_.AppendLogEntry(pfad, result);
+    // A run log that cannot be written (reported at start-up) or fails now
+    // does not swallow the failure: it is still mailed and indicated.
+    if (data_.tblLog.active() && !data_.tblLog.ReadOnly()) {
+        try {
+            data_.AppendLogEntry(pfad, result);
+        } catch (const std::exception& e) {
+            Keep(LogTable() + ": " + e.what());
+        }
+    }
     const std::string address = ui_.MailAddress();
     if (actions::ShouldSendErrorMail(address, ui_.MailFirstErrorOnly(), ui_.ErrorIndicator())) {
         // The mail's own result is of no interest: a failed mail leaves no trace.
@@ -140,8 +246,13 @@ void Scheduler::Recover(const std::string& error) noexcept {
         // The error box below says what went wrong first.
     }
     try {
-        // Shown while the timer is still off, so no tick stacks a second box.
-        ui_.ShowError(error);
+        // The same error from tick after tick is shown once, until a tick
+        // goes through or the error changes. Shown while the timer is still
+        // off, so no tick stacks a second box.
+        if (error != shownError_) {
+            shownError_ = error;
+            ui_.ShowError(error);
+        }
     } catch (...) {
     }
     try {

@@ -74,9 +74,13 @@ public:
     void SetComputerName(std::string name) { computerName_ = std::move(name); }
 
     // One scheduler tick: starts every due job of the scheduler cursor. Never
-    // throws: an error inside it is shown in the general error box, an edit it
-    // left open on the scheduler cursor is cancelled, and the timer is switched
-    // on again while the scheduler is on.
+    // throws: an error inside it is shown in the general error box (naming
+    // the table it concerns, and not again while tick after tick meets the
+    // same error), an edit it left open on the scheduler cursor is cancelled,
+    // and the timer is switched on again while the scheduler is on. A row that
+    // cannot be run (a required field empty or unreadable) is a failure of
+    // its job, switched off; a run log that cannot be written does not keep a
+    // failure from being mailed and indicated.
     void Tick() noexcept;
 
     // Switches the scheduler off when it is on, on when it is off.
@@ -91,12 +95,19 @@ public:
 
 private:
     void Scan();
+    bool IsDue(DateTime now) const;
     void RunDueRow(DateTime now);
+    void RefreshEditor();
+    void ReturnTo(int64_t row);
     std::string RunAction(const std::string& pfad);
     void HandleFailure(const std::string& pfad, const std::string& result);
     void Rearm();
     void Blink();
     void Recover(const std::string& error) noexcept;
+    // An error that did not stop the scan, shown when it ends (the first).
+    void Keep(const std::string& error);
+    std::string TimerTable() const;
+    std::string LogTable() const;
 
     JobData& data_;
     const Clock& clock_;
@@ -104,6 +115,8 @@ private:
     SchedulerUi& ui_;
     std::string computerName_;
     bool inTick_ = false;
+    std::string pendingError_;  // kept during this tick's scan
+    std::string shownError_;    // the last error box, until a tick goes through
 };
 
 }  // namespace qv

@@ -153,10 +153,18 @@ TEST_F(JobDataTest, IntervalRuleWithoutIntervalIsPostedUnchangedWithAMessage) {
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_EQ(data.tblTimerFields.Startzeit->AsDateTime(), At("2024-05-01 08:00"));
 
-    // Either half alone is an ordinary rule.
-    PostNewJob("Intervall", "00:00:01");
+    // Either half alone is no such case. "Intervall" names no weekday, so
+    // that job is switched off, and the user is told after the post.
     PostNewJob("Jeden Tag", "00:00");
     EXPECT_EQ(messages.size(), 2u);
+    PostNewJob("Intervall", "00:00:01");
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[2],
+              "Die Tagesregel \"Intervall\" nennt keinen Wochentag. Der Job wurde ausgeschaltet "
+              "(Aktiv = N) und wird nicht wieder gestartet, bis Sie die Regel \xe4ndern und ihn wieder "
+              "einschalten.");
+    EXPECT_EQ(data.tblTimer.state(), engine::DatasetState::Browse);
+    EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "N");
 }
 
 TEST_F(JobDataTest, FutureStartIsKeptWhateverTheEditChanges) {
@@ -282,8 +290,10 @@ TEST_F(OpenTablesTest, DamagedJobTableIsBackedUpRepairedAndOpened) {
     testing::WriteFile(timer, "garbage, no table");
     testing::WriteFile(timer + ".bak", "an older backup");
     data.OpenTables();
-    EXPECT_EQ(messages,
-              std::vector<std::string>{"Timertabelle defekt. Es wird versucht die Tabelle zu reparieren."});
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.",
+                            "Timertabelle repariert: 0 Datens\xe4tze \xfc" "bernommen, 0 nicht lesbar oder "
+                            "unvollst\xe4ndig. Die alte Datei liegt als " + timer + ".bak vor."}));
     EXPECT_EQ(testing::ReadFile(timer + ".bak"), "garbage, no table");
     EXPECT_TRUE(data.tblTimer.active());
     EXPECT_TRUE(data.tblTimer2.active());
@@ -307,8 +317,9 @@ TEST_F(OpenTablesTest, DamagedRunLogIsRepairedEvenWhenTheBackupFails) {
     };
     data.OpenTables();
     EXPECT_EQ(copies, 1);
-    EXPECT_EQ(messages,
-              std::vector<std::string>{"Logtabelle defekt. Es wird versucht die Tabelle zu reparieren."});
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "Logtabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+    EXPECT_NE(messages[1].find("Die alte Datei konnte nicht gesichert werden."), std::string::npos);
     EXPECT_TRUE(data.tblLog.active());
     data.AppendLogEntry("p", "f");
     EXPECT_EQ(data.tblLog.RecordCount(), 1);

@@ -69,6 +69,7 @@ struct FakeSchedulerActions : SchedulerActions {
     std::vector<ShutdownCall> shutdowns;
     std::string shutdownResult = "OK";
     std::vector<std::array<std::string, 8>> mails;
+    std::function<void()> onMail;  // what happens while the mail client is open
 
     std::string RunJobAction(engine::Cursor& job) override {
         runs.push_back(job.FieldByName("Pfad").AsString());
@@ -85,6 +86,7 @@ struct FakeSchedulerActions : SchedulerActions {
     std::string SendErrorMail(const actions::FailureMail& m) override {
         mails.push_back({m.Subject, m.Body, m.SenderName, m.SenderAddress, m.RecipientName,
                          m.RecipientAddress, m.AttachmentPath, m.AttachmentName});
+        if (onMail) onMail();
         return "Fehler beim Senden";  // dropped by the tick
     }
 };

@@ -330,27 +330,39 @@ TEST_F(SchedulerTest, ScanGoesOnAfterTheRunningJobWhenTheCursorWasMovedMeanwhile
     };
     Tick();
     EXPECT_EQ(actions.runs, (std::vector<std::string>{"A", "B", "C"}));
+
+    // The same while the mail client of a failure is open.
+    actions.runs.clear();
+    clock.Advance(24LL * 3600 * 1000);
+    actions.onRun = [](Cursor& job) {
+        return std::string(job.FieldByName("Pfad").AsString() == "A" ? "Datei nicht gefunden" : "OK");
+    };
+    actions.onMail = [this] { data.tblTimer2.Last(); };
+    Tick();
+    EXPECT_EQ(actions.runs, (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(actions.mails.size(), 1u);
 }
 
-TEST_F(SchedulerTest, ErrorInATickIsShownAndTheSchedulerGoesOn) {
+TEST_F(SchedulerTest, ErrorInATickIsShownNamingItsTableAndTheJobsStillRun) {
     Add(Job().Pfad("C:\\first.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     Add(Job().Pfad("C:\\second.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     // An incomplete new row in the grid: the refresh of the editor cursor
-    // tries to post it and fails.
+    // tries to post it and fails. The jobs, already rescheduled, still run.
     data.tblTimer.Append();
     data.tblTimer.FieldByName("Wochentag").SetAsString("Mo");
     Tick();
+    EXPECT_EQ(actions.runs, (std::vector<std::string>{"C:\\first.exe", "C:\\second.exe"}));
     ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_NE(ui.errors[0].find("einen Wert haben"), std::string::npos) << ui.errors[0];
+    EXPECT_EQ(ui.errors[0], "Timertabelle " + data.TimerTablePath() +
+                                ": Feld 'Uhrzeit' mu\xdf einen Wert haben");
     EXPECT_EQ(ui.timerAtError, (std::vector<bool>{false}));  // no tick while the box is open
     EXPECT_TRUE(ui.timer);
     EXPECT_EQ(data.tblTimer2.state(), DatasetState::Browse);
-    EXPECT_TRUE(actions.runs.empty());
     EXPECT_TRUE(ui.trayIcons.empty());
 
     data.tblTimer.Cancel();
     Tick();
-    EXPECT_EQ(actions.runs, (std::vector<std::string>{"C:\\second.exe"}));
+    EXPECT_EQ(actions.runs.size(), 2u);
     EXPECT_EQ(ui.errors.size(), 1u);
 }
 
