@@ -2,7 +2,9 @@
 // the message, its recipients and files, and the call's own arguments, appended
 // to the file that QV_MAPI_CAPTURE names. Texts are written as hex bytes so that
 // line breaks and 8-bit characters come through exactly; null pointers as
-// "null". Returns the code in QV_MAPI_RESULT (0 when unset).
+// "null". Returns the code in QV_MAPI_RESULT (0 when unset). With QV_MAPI_HOLD
+// naming a file, it then stays open like a mail client's window, handling the
+// caller's messages, until that file exists (20 s at most).
 #include <windows.h>
 #include <mapi.h>
 
@@ -11,6 +13,20 @@
 #include <string>
 
 namespace {
+
+void HoldUntilFileExists() {
+    char go[MAX_PATH] = {};
+    if (!GetEnvironmentVariableA("QV_MAPI_HOLD", go, sizeof(go))) return;
+    const DWORD start = GetTickCount();
+    while (GetFileAttributesA(go) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < 20000) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    }
+}
 
 std::string Text(const char* s) {
     if (!s) return "null";
@@ -86,6 +102,7 @@ extern "C" ULONG WINAPI MAPISendMail(LHANDLE session, ULONG_PTR uiParam, lpMapiM
             std::fclose(f);
         }
     }
+    HoldUntilFileExists();
     char code[32] = {};
     if (GetEnvironmentVariableA("QV_MAPI_RESULT", code, sizeof(code)))
         return static_cast<ULONG>(std::strtoul(code, nullptr, 10));

@@ -3,6 +3,11 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "engine/Table.h"
 #include "jobs/Tables.h"
@@ -16,6 +21,7 @@ namespace ids = ui::ids;
 
 const std::string kExe = HostPathToWine(QV_QUARVELIN_EXE);
 const std::string kMarkerJob = HostPathToWine(QV_MARKER_JOB_EXE);
+const std::string kFakeMapi = HostPathToWine(QV_FAKE_MAPI_DLL);
 constexpr DWORD kStartWait = 30000;
 
 // The main window once start-up is over (it is shown after FormCreate).
@@ -32,13 +38,27 @@ protected:
         EXPECT_TRUE(CopyFileA(kExe.c_str(), exe.c_str(), FALSE)) << kExe;
         return exe;
     }
+    // The program with its tables, a marker job beside it and the settings given.
+    std::string InstallWithTables(const std::string& ini) {
+        const std::string exe = Install();
+        EXPECT_TRUE(CopyFileA(kMarkerJob.c_str(), (dir.path() + "marker_job.exe").c_str(), FALSE));
+        CreateTimerTable(dir.path());
+        CreateLogTable(dir.path());
+        EXPECT_TRUE(WriteWholeFile(dir.path() + "Quarvelin.ini", ini));
+        return exe;
+    }
+    std::string Marker() const { return dir.path() + "marker_job.exe"; }
+    bool Ran(const char* marker) const { return FileExists(dir.path() + marker); }
+    HWND Item(HWND main, int id) const { return Program::Child(main, id); }
     static bool IsSqlite(const std::string& path) {
         return ReadWholeFile(path).compare(0, 16, std::string("SQLite format 3\0", 16)) == 0;
     }
     ScratchDir dir;
 };
 
-void AddJob(engine::Cursor& c, const std::string& pfad, const std::string& paramter) {
+// A daily job at 08:00, due since start unless given a later one; its ID.
+int64_t AddJob(engine::Cursor& c, const std::string& pfad, const std::string& paramter,
+               DateTime start = MakeDateTime(2000, 1, 1, 8, 0), const std::string& nacholen = "") {
     c.Append();
     c.FieldByName("Wochentag").SetAsString("Jeden Tag");
     c.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 0));
@@ -47,8 +67,93 @@ void AddJob(engine::Cursor& c, const std::string& pfad, const std::string& param
     c.FieldByName("Aktiv").SetAsString("Y");
     c.FieldByName("Intervall").SetAsString("N");
     c.FieldByName("WindowState").SetAsString("Standard");
-    c.FieldByName("Startzeit").SetAsDateTime(MakeDateTime(2000, 1, 1, 8, 0));
+    c.FieldByName("Startzeit").SetAsDateTime(start);
+    c.FieldByName("nacholen").SetAsString(nacholen);
     c.Post();
+    return c.FieldByName("ID").AsInteger();
+}
+
+// What another tool (the sqlite3 client) would put into a table.
+void Sql(const std::string& table, const std::string& statements) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(table.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, statements.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+        << (error ? error : "");
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+// Run log rows as "Pfad|Fehler", read once the program has ended.
+std::vector<std::string> LogRows(const std::string& dir) {
+    std::vector<std::string> rows;
+    engine::Session session("check");
+    engine::Cursor log(session, dir + kLogTableFile);
+    log.Open();
+    for (log.First(); !log.Eof(); log.Next())
+        rows.push_back(log.FieldByName("Pfad").AsString() + "|" + log.FieldByName("Fehler").AsString());
+    return rows;
+}
+
+std::string JobField(const std::string& dir, int64_t id, const char* field) {
+    engine::Session session("check");
+    engine::Cursor timer(session, dir + kTimerTableFile);
+    timer.Open();
+    for (timer.First(); !timer.Eof(); timer.Next())
+        if (timer.FieldByName("ID").AsInteger() == id) return timer.FieldByName(field).AsString();
+    return "(no such job)";
+}
+
+// Closes the program the way a user does, answering its question with OK.
+void CloseAsUser(const Program& app, HWND main) {
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    HWND box = app.WaitMessageBox("Wirklich beenden ?", 10000);
+    ASSERT_NE(box, nullptr);
+    Program::Press(box, IDOK);
+    ASSERT_TRUE(app.WaitExit(15000));
+}
+
+// A handle on a file that lets others read it, and with share 0 not even that:
+// for the program the file is write-protected, or cannot be opened at all.
+struct FileHold {
+    FileHold(const std::string& path, DWORD share)
+        : h(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, 0, nullptr)) {}
+    ~FileHold() {
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    }
+    FileHold(const FileHold&) = delete;
+    FileHold& operator=(const FileHold&) = delete;
+    HANDLE h;
+};
+
+// Environment variables for the program started next, put back afterwards.
+struct Env {
+    std::vector<std::pair<std::string, std::string>> saved;
+    void Set(const std::string& name, const std::string& value) {
+        char old[1024] = {};
+        GetEnvironmentVariableA(name.c_str(), old, sizeof old);
+        saved.emplace_back(name, old);
+        SetEnvironmentVariableA(name.c_str(), value.c_str());
+    }
+    ~Env() {
+        for (auto& [name, value] : saved)
+            SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+    }
+};
+
+// The fake mail library beside the program, recording into mail.txt (the
+// test runs with Wine told to load such a library instead of its own).
+void UseFakeMail(const std::string& dir, Env& env) {
+    EXPECT_TRUE(CopyFileA(kFakeMapi.c_str(), (dir + "MAPI32.dll").c_str(), FALSE)) << kFakeMapi;
+    env.Set("QV_MAPI_CAPTURE", dir + "mail.txt");
+}
+
+int MailsSent(const std::string& dir) {
+    const std::string capture = ReadWholeFile(dir + "mail.txt");
+    int calls = 0;
+    for (size_t at = capture.find("call\n"); at != std::string::npos; at = capture.find("call\n", at + 1))
+        ++calls;
+    return calls;
 }
 
 TEST_F(EndToEnd, FirstStartRunsADueJobAndAsksBeforeClosing) {
@@ -130,6 +235,11 @@ TEST_F(EndToEnd, DamagedJobTableIsBackedUpRepairedAndSessionEndNeedsNoQuestion) 
     EXPECT_EQ(Program::BoxText(box), "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
     EXPECT_EQ(Program::Text(box), "Quarvelin");
     Program::Press(box, IDOK);
+    // Then what the repair kept: nothing of a file that was no table.
+    box = app.WaitMessageBox("Timertabelle repariert: 0 Datens\xe4tze \xfc" "bernommen, 0 nicht lesbar", kStartWait);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(Program::BoxText(box).find("timer.dat.bak"), std::string::npos) << Program::BoxText(box);
+    Program::Press(box, IDOK);
 
     HWND main = WaitMain(app);
     ASSERT_NE(main, nullptr);
@@ -188,6 +298,209 @@ TEST_F(EndToEnd, SecondCopyReportsTheHeldRunLogAndEnds) {
     EXPECT_TRUE(ReadWholeFile(dir.path() + "Log.DAT") == logBefore);
     EXPECT_EQ(second.FindTop(ids::kMainClass), nullptr);
     EXPECT_TRUE(first.Running());
+}
+
+// Rows put in by another tool, each wrong in its own way, before a good job:
+// each bad row fails alone and once, the scheduler goes on to the good job, and
+// no error box stops it.
+TEST_F(EndToEnd, BadRowsFailAloneOnceAndTheSchedulerGoesOn) {
+    const std::string exe = InstallWithTables("[App]\r\nmail=1\r\naktiviert=1\r\n");
+    const std::string timer = dir.path() + kTimerTableFile;
+    const std::string longPath = "C:\\" + std::string(1000, 'a') + ".exe";
+    int64_t noDay = 0, badTime = 0, never = 0, good = 0;
+    {
+        engine::Session session("tool");
+        engine::Cursor c(session, timer);
+        c.Open();
+        AddJob(c, "C:\\lang.exe", "");
+        noDay = AddJob(c, "C:\\ohne-tag.exe", "");
+        badTime = AddJob(c, "C:\\ohne-zeit.exe", "");
+        never = AddJob(c, Marker(), "stuck.txt");
+        good = AddJob(c, Marker(), "ran.txt");
+    }
+    Sql(timer, "UPDATE timer SET Pfad='" + longPath + "' WHERE Pfad='C:\\lang.exe';" +
+                   "UPDATE timer SET Wochentag=NULL WHERE ID=" + std::to_string(noDay) + ";" +
+                   "UPDATE timer SET Uhrzeit='kaputt' WHERE ID=" + std::to_string(badTime) + ";" +
+                   "UPDATE timer SET Wochentag='Nie' WHERE ID=" + std::to_string(never) + ";");
+
+    Program app(exe);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return Ran("ran.txt") && Ran("stuck.txt"); }, 20000));
+    Sleep(4000);  // more ticks: nothing fails a second time
+    EXPECT_TRUE(app.Running());
+    HWND box = app.FindTop("#32770");
+    EXPECT_EQ(box, nullptr) << Program::BoxText(box);
+    EXPECT_TRUE(IsWindowVisible(Item(main, ids::Image1)));
+    CloseAsUser(app, main);
+
+    EXPECT_EQ(LogRows(dir.path()),
+              (std::vector<std::string>{longPath.substr(0, 250) + "|Pfad \xfc" "ber 259 Zeichen",
+                                        "C:\\ohne-tag.exe|Wochentag fehlt: ausgeschaltet",
+                                        "C:\\ohne-zeit.exe|Uhrzeit fehlt: ausgeschaltet",
+                                        Marker() + "|kein Wochentag: ausgeschaltet"}));
+    for (int64_t id : {noDay, badTime, never}) EXPECT_EQ(JobField(dir.path(), id, "Aktiv"), "N") << id;
+    EXPECT_EQ(JobField(dir.path(), noDay, "Wochentag"), "");  // left as it was
+    EXPECT_EQ(JobField(dir.path(), good, "Aktiv"), "Y");
+}
+
+// A failure's mail client lets messages through while the tick waits in it.
+// The user starts the selected job, switches a later job off and the
+// scheduler too: the later job does not run, and the tick goes on from the
+// failed job's row, so that catching-up job does not run again in this tick.
+TEST_F(EndToEnd, WhileTheMailClientHoldsTheTickTheUserIsHeard) {
+    const std::string exe =
+        InstallWithTables("[App]\r\nmail=0\r\nmailadresse=admin@example.org\r\naktiviert=1\r\n");
+    Env env;
+    UseFakeMail(dir.path(), env);
+    env.Set("QV_MAPI_HOLD", dir.path() + "go.txt");
+    const std::string timer = dir.path() + kTimerTableFile;
+    const DateTime threeDaysAgo{SystemClock().Now().ms - 3LL * 24 * 3600 * 1000};
+    int64_t later = 0;
+    {
+        engine::Session session("tool");
+        engine::Cursor c(session, timer);
+        c.Open();
+        AddJob(c, Marker(), "sel.txt", MakeDateTime(2099, 1, 1, 8, 0));  // selected in the grid
+        AddJob(c, "C:\\qv-nirgends\\fehlt.exe", "", threeDaysAgo, "Y");
+        later = AddJob(c, Marker(), "b.txt");
+    }
+    Program app(exe);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return MailsSent(dir.path()) == 1; }, 20000));
+
+    SendMessageA(Item(main, ids::btnStarten), BM_CLICK, 0, 0);
+    {
+        engine::Session grid("grid");
+        engine::Cursor c(grid, timer);
+        c.Open();
+        ASSERT_TRUE(c.Locate("ID", std::to_string(later)));
+        c.Edit();
+        c.FieldByName("Aktiv").SetAsString("N");
+        c.Post();
+    }
+    SendMessageA(Item(main, ids::btnAktiv), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WriteWholeFile(dir.path() + "go.txt", "go"));
+
+    EXPECT_TRUE(WaitFor([&] { return Ran("sel.txt"); }, 10000));
+    Sleep(3000);
+    EXPECT_FALSE(Ran("b.txt"));
+    EXPECT_EQ(MailsSent(dir.path()), 1);
+    CloseAsUser(app, main);
+    EXPECT_EQ(LogRows(dir.path()).size(), 1u);
+}
+
+// Tables the program may not write: each is named once at start-up. A failure
+// that cannot be logged still lights the indicator and is mailed; jobs that
+// cannot be rescheduled are shown but not run, without an error box per tick.
+TEST_F(EndToEnd, WriteProtectedTablesAreNamedOnceAndFailuresStillShow) {
+    const std::string exe =
+        InstallWithTables("[App]\r\nmail=0\r\nmailadresse=admin@example.org\r\naktiviert=1\r\n");
+    Env env;
+    UseFakeMail(dir.path(), env);
+    const std::string timer = dir.path() + kTimerTableFile;
+    const std::string log = dir.path() + kLogTableFile;
+    {
+        engine::Session session("tool");
+        engine::Cursor c(session, timer);
+        c.Open();
+        AddJob(c, Marker(), "sel.txt", MakeDateTime(2099, 1, 1, 8, 0));  // selected in the grid
+        AddJob(c, "C:\\qv-nirgends\\fehlt.exe", "");
+    }
+    {
+        FileHold readOnly(log, FILE_SHARE_READ);
+        Program app(exe);
+        HWND box = app.WaitMessageBox("In die Logtabelle", kStartWait);
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(Program::BoxText(box).find(log), std::string::npos) << Program::BoxText(box);
+        Program::Press(box, IDOK);
+        HWND main = WaitMain(app);
+        ASSERT_NE(main, nullptr);
+        EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(Item(main, ids::Image1)) && MailsSent(dir.path()) == 1; },
+                            20000));
+        Sleep(2000);
+        box = app.FindTop("#32770");
+        EXPECT_EQ(box, nullptr) << Program::BoxText(box);
+        CloseAsUser(app, main);
+    }
+    EXPECT_TRUE(LogRows(dir.path()).empty());
+
+    {
+        engine::Session session("tool");
+        engine::Cursor c(session, timer);
+        c.Open();
+        AddJob(c, Marker(), "due.txt");
+    }
+    {
+        FileHold readOnly(timer, FILE_SHARE_READ);
+        Program app(exe);
+        HWND box = app.WaitMessageBox("In die Timertabelle", kStartWait);
+        ASSERT_NE(box, nullptr);
+        EXPECT_NE(Program::BoxText(box).find(timer), std::string::npos) << Program::BoxText(box);
+        Program::Press(box, IDOK);
+        HWND main = WaitMain(app);
+        ASSERT_NE(main, nullptr);
+        // The jobs are there: "&Starten" starts the one selected in the grid.
+        SendMessageA(Item(main, ids::btnStarten), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return Ran("sel.txt"); }, 10000));
+        Sleep(4000);
+        EXPECT_FALSE(Ran("due.txt"));
+        box = app.FindTop("#32770");
+        EXPECT_EQ(box, nullptr) << Program::BoxText(box);
+        CloseAsUser(app, main);
+    }
+}
+
+// A lock file the program cannot open (another user's in a shared folder) is
+// named; the table is neither backed up nor repaired.
+TEST_F(EndToEnd, LockFileThatCannotBeOpenedIsNamedAndTheTableLeftAlone) {
+    const std::string exe = InstallWithTables("[App]\r\nmail=1\r\n");
+    const std::string timer = dir.path() + kTimerTableFile;
+    const std::string before = ReadWholeFile(timer);
+    FileHold lock(timer + ".lck", 0);
+    Program app(exe);
+    HWND box = app.WaitMessageBox("Sperrdatei", kStartWait);
+    ASSERT_NE(box, nullptr);
+    const std::string text = Program::BoxText(box);
+    EXPECT_NE(text.find("timer.dat.lck"), std::string::npos) << text;
+    EXPECT_EQ(text.find("defekt"), std::string::npos) << text;
+    Program::Press(box, IDOK);
+    ASSERT_NE(WaitMain(app), nullptr);
+    EXPECT_FALSE(FileExists(timer + ".bak"));
+    EXPECT_TRUE(ReadWholeFile(timer) == before);
+}
+
+// "&Starten" starts the row selected in the grid, also where IDs repeat or
+// are no numbers.
+TEST_F(EndToEnd, StartenStartsTheSelectedRowWhateverItsId) {
+    const std::string exe = InstallWithTables("[App]\r\nmail=1\r\n");
+    const std::string timer = dir.path() + kTimerTableFile;
+    {
+        engine::Session session("tool");
+        engine::Cursor c(session, timer);
+        c.Open();
+        for (const char* marker : {"a.txt", "b.txt", "c.txt", "d.txt"})
+            AddJob(c, Marker(), marker, MakeDateTime(2099, 1, 1, 8, 0));
+    }
+    Sql(timer, "UPDATE timer SET ID=7 WHERE Paramter IN ('a.txt', 'b.txt');"
+               "UPDATE timer SET ID='x' WHERE Paramter='c.txt';"
+               "UPDATE timer SET ID='y' WHERE Paramter='d.txt';");
+    Program app(exe);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+    HWND grid = Item(main, ids::kGrid);
+    HWND starten = Item(main, ids::btnStarten);
+    SendMessageA(grid, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(starten, BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return Ran("b.txt"); }, 10000));
+    SendMessageA(grid, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(grid, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageA(starten, BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return Ran("d.txt"); }, 10000));
+    Sleep(1000);
+    EXPECT_FALSE(Ran("a.txt"));
+    EXPECT_FALSE(Ran("c.txt"));
 }
 
 }  // namespace

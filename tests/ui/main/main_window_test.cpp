@@ -9,8 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <deque>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "tests/jobs/TempDir.h"
 #include "ui/main/FrmVistorel.h"
@@ -42,11 +45,77 @@ std::string Text(HWND w) {
     return buf;
 }
 
+// Lets the window's messages (and its timer) run for ms milliseconds.
+void Pump(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    }
+}
+
+// Answers the real message boxes of this process with OK from a second
+// thread, as a user would, and keeps their texts.
+class BoxPresser {
+public:
+    BoxPresser() : thread_([this] { Run(); }) {}
+    ~BoxPresser() {
+        stop_ = true;
+        thread_.join();
+    }
+    std::vector<std::string> texts() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return texts_;
+    }
+
+private:
+    void Run() {
+        while (!stop_) {
+            HWND box = nullptr;
+            EnumWindows(
+                [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+                    DWORD pid = 0;
+                    GetWindowThreadProcessId(w, &pid);
+                    char cls[32] = {};
+                    GetClassNameA(w, cls, sizeof cls);
+                    if (pid != GetCurrentProcessId() || lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w))
+                        return TRUE;
+                    *reinterpret_cast<HWND*>(lp) = w;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&box));
+            if (box) {
+                std::string text;
+                for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                    char cls[32] = {};
+                    GetClassNameA(c, cls, sizeof cls);
+                    if (lstrcmpiA(cls, "Static") == 0) text += Text(c);
+                }
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    texts_.push_back(text);
+                }
+                PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+                for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(10);
+            }
+            Sleep(20);
+        }
+    }
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    std::vector<std::string> texts_;
+    std::thread thread_;
+};
+
 class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest() : clock(*ParseDateTime("2024-05-15 10:00")) {}
 
-    TfrmVistorel& Build(int dpi = 96, std::string autostart = {}) {
+    TfrmVistorel& Build(int dpi = 96, std::string autostart = {}, bool realBoxes = false) {
         autostartValue = std::move(autostart);
         VistorelEnv env;
         env.exeDir = dir.path();
@@ -65,6 +134,10 @@ protected:
         };
         env.exitWindows = [](UINT, DWORD) -> BOOL { return FALSE; };
         win::SetErrorSink([this](HWND, const std::string& text) { errors.push_back(text); });
+        if (realBoxes) {  // what the user sees, for a BoxPresser to answer
+            env.messageBox = win::SystemMessageBox;
+            win::SetErrorSink(nullptr);
+        }
         window = std::make_unique<TfrmVistorel>(std::move(env));
         return *window;
     }
@@ -452,13 +525,84 @@ TEST_F(MainWindowTest, DamagedJobTableIsReportedBackedUpAndRepaired) {
     qv::testing::WriteFile(dir.path() + "timer.dat", "kaputt");
     TfrmVistorel& w = Build();
     w.FormCreate();
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text.rfind("Timertabelle repariert: 0 Datens\xe4tze", 0), 0u) << boxes[1].text;
     EXPECT_EQ(boxes[0].text, "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
     EXPECT_EQ(boxes[0].caption, "Quarvelin");
     EXPECT_EQ(boxes[0].type, static_cast<UINT>(MB_OK));
     EXPECT_EQ(qv::testing::ReadFile(dir.path() + "timer.dat.bak"), "kaputt");
     EXPECT_TRUE(w.data().tblTimer.active());
     EXPECT_TRUE(errors.empty());
+}
+
+// The tick meets the same error at every tick (a row left incomplete in the
+// grid while a job catching up is due each time): the user sees it once, in
+// words that name the table, until a tick goes through.
+TEST_F(MainWindowTest, TheSameTickErrorIsShownOnceUntilATickGoesThrough) {
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\n");
+    TfrmVistorel& w = Build(96, {}, true);
+    w.FormCreate();
+    {
+        engine::Session other("tool");
+        engine::Cursor c(other, dir.path() + "timer.dat");
+        c.Open();
+        c.Append();
+        c.FieldByName("Wochentag").SetAsString("Jeden Tag");
+        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 0));
+        c.FieldByName("Pfad").SetAsString(dir.path() + "fehlt.exe");
+        c.FieldByName("Aktiv").SetAsString("Y");
+        c.FieldByName("nacholen").SetAsString("Y");
+        c.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime("2024-04-15 08:00"));
+        c.Post();
+    }
+    engine::Cursor& t = w.data().tblTimer;
+    t.Append();
+    t.FieldByName("Wochentag").SetAsString("Mo");
+    BoxPresser presser;
+    Pump(5000);  // three ticks
+    std::vector<std::string> texts = presser.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], "Timertabelle " + dir.path() + "timer.dat: Feld 'Uhrzeit' mu\xdf einen Wert haben.");
+
+    t.Cancel();
+    Pump(2000);
+    t.Append();
+    t.FieldByName("Wochentag").SetAsString("Mo");
+    Pump(2500);
+    EXPECT_EQ(presser.texts().size(), 2u);
+    t.Cancel();
+}
+
+// A row posted from the grid with a rule that names no weekday is switched
+// off, and a real message box says so after the post.
+TEST_F(MainWindowTest, PostingARuleThatNamesNoWeekdaySaysSoInARealBox) {
+    TfrmVistorel& w = Build(96, {}, true);
+    w.FormCreate();
+    BoxPresser presser;
+    SetFocus(w.grid().hwnd());
+    grid::Grid& g = dynamic_cast<JobGridView&>(w.grid()).grid();
+    auto target = [&g] { return g.EditorVisible() ? g.EditorWindow() : g.hwnd(); };
+    auto key = [&](WPARAM vk) { SendMessageA(target(), WM_KEYDOWN, vk, 0); };
+    auto type = [&](const std::string& text) {
+        for (char ch : text) SendMessageA(target(), WM_CHAR, static_cast<unsigned char>(ch), 0);
+    };
+    key(VK_DOWN);
+    type("montag");
+    key(VK_TAB);
+    type("8:00");
+    key(VK_TAB);
+    type("c:\\x.exe");
+    key(VK_DOWN);  // leaving the row posts it
+    Pump(200);
+    const std::vector<std::string> texts = presser.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0].rfind("Die Tagesregel \"montag\" nennt keinen Wochentag. Der Job wurde ausgeschaltet", 0),
+              0u)
+        << texts[0];
+    engine::Cursor& t = w.data().tblTimer;
+    t.Refresh();
+    t.First();
+    EXPECT_EQ(t.FieldByName("Aktiv").AsString(), "N");
 }
 
 }  // namespace
