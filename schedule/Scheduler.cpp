@@ -147,6 +147,7 @@ void Scheduler::RunDueRow(DateTime now) {
     const std::vector<engine::Field*> lacking = MissingRequired(t2);
     if (!lacking.empty()) {
         PostSwitchedOff(t2, *f.Aktiv, lacking);
+        RefreshEditor();
         HandleFailure(pfad.empty() ? "(ohne Pfad)" : pfad, lacking.front()->name() + " fehlt: ausgeschaltet");
         ReturnTo(row);
         return;
