@@ -58,17 +58,25 @@ fi
 
 # Compile the amalgamation once per Windows architecture; every build directory
 # links the same archive instead of compiling 9 MB of C again.
-sqlite_flags="-O2 -DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0"
+# Both architectures get the release's SQLite, so the tests run what ships: for
+# Windows 95 and NT 4.0 (else it assumes the NT family and Windows 10's
+# libraries), one thread (no mutexes, no TryEnterCriticalSection), the ANSI file
+# calls only (the 95/98 line has no wide ones), and GetSystemInfo for XP's
+# GetNativeSystemInfo (same signature), so it imports nothing newer.
+sqlite_flags="-O2 -DSQLITE_THREADSAFE=0 -DSQLITE_OMIT_LOAD_EXTENSION -DSQLITE_DQS=0"
+sqlite_flags+=" -D_WIN32_WINNT=0x0400 -DSQLITE_WIN32_NO_WIDE -DGetNativeSystemInfo=GetSystemInfo"
 for arch in x86_64 i686; do
   lib="$dest/$arch/libsqlite3.a"
   stamp="$dest/$arch/flags"
-  if [ ! -f "$lib" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$sqlite_flags" ]; then
+  cc="$arch-w64-mingw32-gcc-posix"
+  [ "$arch" = i686 ] && cc="$arch-w64-mingw32-gcc-win32"  # the release's compiler
+  if [ ! -f "$lib" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$cc $sqlite_flags" ]; then
     echo "setup: compiling SQLite for $arch"
     mkdir -p "$dest/$arch"
-    "$arch-w64-mingw32-gcc-posix" $sqlite_flags -w -c "$dest/sqlite3.c" -o "$dest/$arch/sqlite3.o"
+    "$cc" $sqlite_flags -w -c "$dest/sqlite3.c" -o "$dest/$arch/sqlite3.o"
     rm -f "$lib"
     "$arch-w64-mingw32-ar" rcs "$lib" "$dest/$arch/sqlite3.o"
     rm -f "$dest/$arch/sqlite3.o"
-    echo "$sqlite_flags" > "$stamp"
+    echo "$cc $sqlite_flags" > "$stamp"
   fi
 done
