@@ -1,9 +1,9 @@
 // Table-level operations: creation, restructuring and repair of a table file.
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -132,20 +132,37 @@ bool Plausible(const Row& row, const TableDef& def) {
     return true;
 }
 
+// Plain C files: the C++ file streams would bring C runtime calls that older
+// Windows lacks.
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+bool ReadAll(const std::string& path, std::string& bytes) {
+    File f(std::fopen(path.c_str(), "rb"), &std::fclose);
+    if (!f) return false;
+    char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) bytes.append(buf, n);
+    return !std::ferror(f.get());
+}
+
+bool WriteAll(const std::string& path, const std::string& bytes) {
+    File f(std::fopen(path.c_str(), "wb"), &std::fclose);
+    if (!f) return false;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) return false;
+    return std::fclose(f.release()) == 0;
+}
+
 // A copy of the damaged file without a torn last page, which would read as
 // half rows.
 bool CopyWholePages(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) return false;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string bytes;
+    if (!ReadAll(from, bytes)) return false;
     if (bytes.size() >= 100 && bytes.compare(0, 16, std::string("SQLite format 3\0", 16)) == 0) {
         size_t pageSize = (static_cast<unsigned char>(bytes[16]) << 8) | static_cast<unsigned char>(bytes[17]);
         if (pageSize == 1) pageSize = 65536;
         if (pageSize >= 512 && (pageSize & (pageSize - 1)) == 0) bytes.resize(bytes.size() / pageSize * pageSize);
     }
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    return WriteAll(to, bytes);
 }
 
 // Reads the rows of one table of a damaged file. A scan in row id order gets
@@ -272,11 +289,9 @@ int Salvage(const std::string& damaged, const TableDef& def, const std::string& 
     platform::RemoveFile(path + "-journal");
     if (!CopyWholePages(damaged, path)) return 0;
     // A hot journal of the damaged file belongs to the copy now.
-    if (platform::FileExists(damaged + "-journal")) {
-        std::ifstream in(damaged + "-journal", std::ios::binary);
-        std::ofstream out(path + "-journal", std::ios::binary | std::ios::trunc);
-        out << in.rdbuf();
-    }
+    std::string journal;
+    if (platform::FileExists(damaged + "-journal") && ReadAll(damaged + "-journal", journal))
+        WriteAll(path + "-journal", journal);
     sql::Db db;
     std::string source;
     std::vector<int> columnOf(def.fields.size(), -1);
