@@ -1,9 +1,7 @@
 // Text conversion between the program's 8-bit strings and UTF-8 on disk.
+#include "engine/Platform.h"
 #include "engine/Table.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "engine/Utf8.h"
 
 namespace qv::engine {
 
@@ -16,49 +14,6 @@ const char32_t kCp1252High[32] = {
     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 sequence at i; an invalid byte decodes as itself (so text
-// that was never UTF-8 still reads back as its own bytes).
-char32_t NextUtf8(const std::string& s, size_t& i) {
-    const unsigned char b0 = static_cast<unsigned char>(s[i]);
-    const int extra = b0 >= 0xF0 && b0 < 0xF5   ? 3
-                      : b0 >= 0xE0 && b0 < 0xF0 ? 2
-                      : b0 >= 0xC2 && b0 < 0xE0 ? 1
-                                                : 0;
-    if (extra == 0 || i + static_cast<size_t>(extra) >= s.size()) {
-        ++i;
-        return b0;
-    }
-    char32_t c = b0 & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) {
-        const unsigned char b = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-        if ((b & 0xC0) != 0x80) {
-            ++i;
-            return b0;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    i += static_cast<size_t>(extra) + 1;
-    return c;
-}
 
 class Cp1252Codec final : public TextCodec {
 public:
@@ -98,26 +53,8 @@ public:
 #ifdef _WIN32
 class AnsiCodec final : public TextCodec {
 public:
-    std::string ToStorage(const std::string& text) const override {
-        return Convert(text, CP_ACP, CP_UTF8);
-    }
-    std::string FromStorage(const std::string& stored) const override {
-        return Convert(stored, CP_UTF8, CP_ACP);
-    }
-
-private:
-    static std::string Convert(const std::string& s, UINT from, UINT to) {
-        if (s.empty()) return {};
-        int n = MultiByteToWideChar(from, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-        if (n <= 0) return s;
-        std::wstring w(static_cast<size_t>(n), L'\0');
-        MultiByteToWideChar(from, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-        int m = WideCharToMultiByte(to, 0, w.data(), n, nullptr, 0, nullptr, nullptr);
-        if (m <= 0) return s;
-        std::string out(static_cast<size_t>(m), '\0');
-        WideCharToMultiByte(to, 0, w.data(), n, &out[0], m, nullptr, nullptr);
-        return out;
-    }
+    std::string ToStorage(const std::string& text) const override { return platform::AnsiToUtf8(text); }
+    std::string FromStorage(const std::string& stored) const override { return platform::Utf8ToAnsi(stored); }
 };
 #endif
 

@@ -8,6 +8,7 @@ Db::~Db() { Close(); }
 
 void Db::Open(const std::string& path, bool create) {
     Close();
+    platform::PrepareSqlite();
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     int rc = sqlite3_open_v2(platform::SqlitePath(path).c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {

@@ -65,7 +65,7 @@ inline SessionOptions QuickOptions(int retries = 2) {
 int64_t AppendJob(Cursor& c, const std::string& pfad, const std::string& wochentag = "MoMiFr");
 
 // The helper program engine_lock_holder, started beside the test executable:
-//   engine_lock_holder <table> open|exclusive|table|row <index>
+//   engine_lock_holder <table> open|exclusive|table|row <index> [exclusive-only]
 // It prints "locked" once it holds what was asked and keeps it until its
 // standard input is closed.
 class LockHolder {

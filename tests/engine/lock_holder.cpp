@@ -1,14 +1,20 @@
 // Holds a lock on a table for a test running in another process:
-//   engine_lock_holder <table> open|exclusive|table|row <index>
-// Prints "locked" once it holds it, keeps it until its input ends.
+//   engine_lock_holder <table> open|exclusive|table|row <index> [exclusive-only]
+// Prints "locked" once it holds it, keeps it until its input ends. With
+// "exclusive-only" it locks the way of the Windows 95/98 line.
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
+#include "engine/Platform.h"
 #include "engine/Table.h"
 
 int main(int argc, char** argv) {
     using namespace qv::engine;
+    if (std::string(argv[argc - 1]) == "exclusive-only") {
+        qv::engine::platform::UseExclusiveOnlyLocks(true);
+        --argc;
+    }
     if (argc < 3) {
         std::cout << "error: usage: engine_lock_holder <table> open|exclusive|table|row <index>" << std::endl;
         return 2;

@@ -1,15 +1,27 @@
-// Row locks, table locks and exclusive opens between sessions and processes.
+// Row locks, table locks and exclusive opens between sessions and processes,
+// with the system's shared locks, with the exclusive-only locks of the
+// Windows 95/98 line, and with both kinds at once on one table.
 #include <gtest/gtest.h>
 
+#include "engine/Platform.h"
 #include "engine/Table.h"
 #include "tests/engine/EngineTestSupport.h"
 
 namespace qv::engine::test {
 namespace {
 
-class LockTest : public ::testing::Test {
+struct LockKinds {
+    const char* name;
+    bool here;        // this process takes exclusive-only locks
+    bool lockHolder;  // the helper process does
+};
+
+void PrintTo(const LockKinds& kinds, std::ostream* os) { *os << kinds.name; }
+
+class LockTest : public ::testing::TestWithParam<LockKinds> {
 protected:
     void SetUp() override {
+        platform::UseExclusiveOnlyLocks(GetParam().here);
         path = dir.File("Timer.DAT");
         ASSERT_TRUE(CreateTable(path, JobTableDef()));
         Cursor c(ses, path);
@@ -17,6 +29,11 @@ protected:
         for (int i = 1; i <= 3; ++i) AppendJob(c, "job" + std::to_string(i));
         ses.SetSleep([this](int ms) { sleeps.push_back(ms); });
         ses2.SetSleep([this](int ms) { sleeps.push_back(ms); });
+    }
+    void TearDown() override { platform::UseExclusiveOnlyLocks(false); }
+    LockHolder Holder(std::vector<std::string> args) const {
+        if (GetParam().lockHolder) args.push_back("exclusive-only");
+        return LockHolder(args);
     }
     // Runs f, which must fail with code and message.
     template <typename F>
@@ -41,7 +58,7 @@ protected:
     const std::string tableMsg = "The table 'Timer.DAT' is already locked by another user";
 };
 
-TEST_F(LockTest, EditLocksTheRowAgainstAnotherSessionUntilPostOrCancel) {
+TEST_P(LockTest, EditLocksTheRowAgainstAnotherSessionUntilPostOrCancel) {
     Cursor a(ses, path), b(ses2, path);
     a.Open();
     b.Open();
@@ -73,7 +90,7 @@ TEST_F(LockTest, EditLocksTheRowAgainstAnotherSessionUntilPostOrCancel) {
     EXPECT_FALSE(a.RowLocked());
 }
 
-TEST_F(LockTest, CloseAndDestructionReleaseLocks) {
+TEST_P(LockTest, CloseAndDestructionReleaseLocks) {
     Cursor b(ses2, path);
     b.Open();
     {
@@ -92,7 +109,7 @@ TEST_F(LockTest, CloseAndDestructionReleaseLocks) {
     b.UnlockTable();
 }
 
-TEST_F(LockTest, TableLockExcludesRowLocksBothWays) {
+TEST_P(LockTest, TableLockExcludesRowLocksBothWays) {
     Cursor a(ses, path), b(ses2, path);
     a.Open();
     b.Open();
@@ -127,7 +144,7 @@ TEST_F(LockTest, TableLockExcludesRowLocksBothWays) {
     a.UnlockTable();
 }
 
-TEST_F(LockTest, UnlockingTheTableKeepsAPendingEditLocked) {
+TEST_P(LockTest, UnlockingTheTableKeepsAPendingEditLocked) {
     Cursor a(ses, path), b(ses2, path);
     a.Open();
     b.Open();
@@ -143,7 +160,7 @@ TEST_F(LockTest, UnlockingTheTableKeepsAPendingEditLocked) {
     EXPECT_FALSE(b.RowLocked());
 }
 
-TEST_F(LockTest, RetriesUseTheSessionsCountAndWait) {
+TEST_P(LockTest, RetriesUseTheSessionsCountAndWait) {
     Session real("Session2");  // 15 retries, 100 ms apart
     std::vector<int> waits;
     real.SetSleep([&](int ms) { waits.push_back(ms); });
@@ -171,7 +188,7 @@ TEST_F(LockTest, RetriesUseTheSessionsCountAndWait) {
     EXPECT_TRUE(a.RowLocked());
 }
 
-TEST_F(LockTest, ExclusiveOpenExcludesEveryoneElse) {
+TEST_P(LockTest, ExclusiveOpenExcludesEveryoneElse) {
     Cursor a(ses, path), ex(ses2, path);
     ex.SetExclusive(true);
     a.Open();
@@ -194,8 +211,8 @@ TEST_F(LockTest, ExclusiveOpenExcludesEveryoneElse) {
 
 // --- between processes -------------------------------------------------------
 
-TEST_F(LockTest, RowLockOfAnotherProcess) {
-    LockHolder holder({path, "row", "0"});
+TEST_P(LockTest, RowLockOfAnotherProcess) {
+    LockHolder holder = Holder({path, "row", "0"});
     ASSERT_EQ(holder.firstLine(), "locked");
     Cursor a(ses, path);
     a.Open();
@@ -213,8 +230,8 @@ TEST_F(LockTest, RowLockOfAnotherProcess) {
     a.Cancel();
 }
 
-TEST_F(LockTest, TableLockOfAnotherProcessVanishesWhenItIsKilled) {
-    LockHolder holder({path, "table"});
+TEST_P(LockTest, TableLockOfAnotherProcessVanishesWhenItIsKilled) {
+    LockHolder holder = Holder({path, "table"});
     ASSERT_EQ(holder.firstLine(), "locked");
     Cursor a(ses, path);
     a.Open();
@@ -229,8 +246,8 @@ TEST_F(LockTest, TableLockOfAnotherProcessVanishesWhenItIsKilled) {
     a.UnlockTable();
 }
 
-TEST_F(LockTest, RowLockOfAKilledProcessVanishes) {
-    LockHolder holder({path, "row", "2"});
+TEST_P(LockTest, RowLockOfAKilledProcessVanishes) {
+    LockHolder holder = Holder({path, "row", "2"});
     ASSERT_EQ(holder.firstLine(), "locked");
     Cursor a(ses, path);
     a.Open();
@@ -242,9 +259,9 @@ TEST_F(LockTest, RowLockOfAKilledProcessVanishes) {
     a.Cancel();
 }
 
-TEST_F(LockTest, OpensAgainstAnotherProcess) {
+TEST_P(LockTest, OpensAgainstAnotherProcess) {
     {
-        LockHolder holder({path, "exclusive"});
+        LockHolder holder = Holder({path, "exclusive"});
         ASSERT_EQ(holder.firstLine(), "locked");
         Cursor a(ses, path);
         ExpectError([&] { a.Open(); }, ErrorCode::InUse, "Table 'Timer.DAT' is opened exclusively by another user");
@@ -252,7 +269,7 @@ TEST_F(LockTest, OpensAgainstAnotherProcess) {
         a.Open();
     }
     {
-        LockHolder holder({path, "open"});
+        LockHolder holder = Holder({path, "open"});
         ASSERT_EQ(holder.firstLine(), "locked");
         Cursor ex(ses, path);
         ex.SetExclusive(true);
@@ -263,10 +280,16 @@ TEST_F(LockTest, OpensAgainstAnotherProcess) {
         holder.Release();
         ex.Open();
         // And the other way round: the helper cannot open it now.
-        LockHolder refused({path, "open"});
+        LockHolder refused = Holder({path, "open"});
         EXPECT_EQ(refused.firstLine(), "error: Table 'Timer.DAT' is opened exclusively by another user");
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, LockTest,
+                         ::testing::Values(LockKinds{"Shared", false, false},
+                                           LockKinds{"ExclusiveOnly", true, true},
+                                           LockKinds{"ExclusiveOnlyAgainstShared", true, false}),
+                         [](const ::testing::TestParamInfo<LockKinds>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace qv::engine::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Text.h"
+#include "engine/Utf8.h"
 
 namespace qv {
 namespace {
@@ -39,6 +40,18 @@ TEST(Text, NamesCompareWithoutAsciiCaseAndTrimDropsBlanksAndTabs) {
     EXPECT_EQ(Trim(" \t Wert = 1\t "), "Wert = 1");
     EXPECT_EQ(Trim(" \t "), "");
     EXPECT_EQ(Trim("\r\nx\r\n"), "\r\nx\r\n");
+}
+
+TEST(Text, Utf8AndUtf16ConvertWithoutTheSystem) {
+    const std::string utf8 = "A\xc3\xa4\xe2\x82\xac\xf0\x9f\x98\x80";
+    const std::u16string utf16 = u"A\u00e4\u20ac\U0001F600";
+    EXPECT_EQ(Utf8ToUtf16(utf8), utf16);
+    EXPECT_EQ(Utf16ToUtf8(utf16), utf8);
+    // Bytes that are no UTF-8 read as their own values; a lone surrogate
+    // survives the round trip.
+    EXPECT_EQ(Utf8ToUtf16("M\xfcller \xc3"), u"M\u00fcller \u00c3");
+    const std::u16string lone = u"x\xd800y\xdc00";
+    EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(lone)), lone);
 }
 
 }  // namespace
