@@ -15,19 +15,33 @@ bool IsNtFamily() {
     return GetVersionExA(&vi) && vi.dwPlatformId == VER_PLATFORM_WIN32_NT;
 }
 
+// The NT family's security calls, looked up when needed: the 95/98 line
+// neither has nor needs them, and must not find them among the imports.
+template <typename Fn>
+Fn SecurityCall(const char* name) {
+    static const HMODULE advapi = LoadLibraryA("advapi32.dll");
+    return advapi ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(advapi, name))) : nullptr;
+}
+
 // Enables SeShutdownPrivilege for this process; returns "OK" or a failure text.
 std::string EnableShutdownPrivilege() {
+    const auto openProcessToken = SecurityCall<decltype(&OpenProcessToken)>("OpenProcessToken");
+    const auto lookupPrivilegeValue = SecurityCall<decltype(&LookupPrivilegeValueA)>("LookupPrivilegeValueA");
+    const auto adjustTokenPrivileges = SecurityCall<decltype(&AdjustTokenPrivileges)>("AdjustTokenPrivileges");
     HANDLE raw = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw))
+    if (!openProcessToken) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    if (!openProcessToken || !openProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &raw))
         return "Cannot open process token. [" + LastErrorText() + "]";
     win::KernelHandle token(raw);
     TOKEN_PRIVILEGES tp{};
-    if (!LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
+    if (!lookupPrivilegeValue) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    if (!lookupPrivilegeValue || !lookupPrivilegeValue(nullptr, "SeShutdownPrivilege", &tp.Privileges[0].Luid))
         return "Cannot find privilege value. [" + LastErrorText() + "]";
     tp.PrivilegeCount = 1;
     tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!adjustTokenPrivileges) return "Error adjusting process privileges.";
     SetLastError(0);  // a stale code must not read as a failure
-    AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
+    adjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
     // Also set when the call succeeds without the privilege being held
     // (ERROR_NOT_ALL_ASSIGNED).
     if (GetLastError() != 0) return "Error adjusting process privileges.";

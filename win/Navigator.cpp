@@ -22,7 +22,7 @@ HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons) {
         windows_.push_back(b);
         if (tooltip_) {
             TTTOOLINFOA ti{};
-            ti.cbSize = sizeof ti;
+            ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
             ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
             ti.hwnd = hwnd();
             ti.uId = reinterpret_cast<UINT_PTR>(b);

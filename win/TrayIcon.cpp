@@ -30,7 +30,7 @@ HICON TrayIcon::CurrentIcon() const {
 
 bool TrayIcon::Notify(DWORD action) {
     NOTIFYICONDATAA nid{};
-    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;  // every shell takes the first form; the tip fits
     nid.hWnd = hwnd();
     nid.uID = kIconId;
     if (action != NIM_DELETE) {

@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "ui/grid/GridInternal.h"
+#include "win/Desktop.h"
 
 namespace qv::grid {
 
@@ -24,15 +25,15 @@ Grid::~Grid() {
     if (popupColumn_ >= 0) {
         auto it = popupControls_.find(popupColumn_);
         if (it != popupControls_.end() && IsWindow(it->second)) {
-            RemoveWindowSubclass(it->second, PopupControlProc, kPopupControlSubclass);
+            popupControlHook_.Remove();
             ShowWindow(it->second, SW_HIDE);
             SetParent(it->second, popupControlParent_);
         }
     }
     // The editors' hooks point at members that go before the base class
     // destroys the window: unhook them and destroy the window while they live.
-    if (edit_ && IsWindow(edit_)) RemoveWindowSubclass(edit_, EditorProc, kEditorSubclass);
-    if (combo_ && IsWindow(combo_)) RemoveWindowSubclass(combo_, EditorProc, kEditorSubclass);
+    editHook_.Remove();
+    comboHook_.Remove();
     activeEditor_ = nullptr;
     if (hwnd()) DestroyWindow(hwnd());
 }
@@ -49,10 +50,11 @@ HWND Grid::Create(HWND parent, int id, int x, int y, int width, int height) {
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditorId)), inst, nullptr);
     combo_ = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 10, 100, h,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)), inst, nullptr);
-    SetWindowSubclass(edit_, EditorProc, kEditorSubclass, reinterpret_cast<DWORD_PTR>(this));
-    SetWindowSubclass(combo_, EditorProc, kEditorSubclass, reinterpret_cast<DWORD_PTR>(this));
+    auto editorProc = [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return EditorProc(w, m, wp, lp); };
+    editHook_.Install(edit_, editorProc);
+    comboHook_.Install(combo_, editorProc);
     popup_ = std::make_unique<class PopupWindow>(this);
-    popup_->Create(GetAncestor(h, GA_ROOT));
+    popup_->Create(win::TopLevelOf(h));
     SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
     Layout();
     return h;

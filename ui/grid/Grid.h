@@ -24,6 +24,7 @@
 #include "ui/grid/GridModel.h"
 #include "win/Dpi.h"
 #include "win/Handles.h"
+#include "win/Subclass.h"
 #include "win/Window.h"
 
 namespace qv::grid {
@@ -147,7 +148,8 @@ private:
     void DragOverAt(POINT screen);
 
     // GridEditor.cpp.
-    static LRESULT CALLBACK EditorProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT EditorProc(HWND editor, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT EditorDefault(HWND editor, UINT msg, WPARAM wp, LPARAM lp) const;
     LRESULT OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
     void PlaceEditor();
     void HideEditor();
@@ -161,7 +163,7 @@ private:
     void ToggleCheck();
 
     // GridPopup.cpp.
-    static LRESULT CALLBACK PopupControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    LRESULT PopupControlProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
     void FinishPopup();
 
     // GridPaint.cpp.
@@ -183,6 +185,7 @@ private:
     // In-place editor: an edit field or, for pick lists, a drop-down list.
     HWND edit_ = nullptr;
     HWND combo_ = nullptr;
+    win::Subclass editHook_, comboHook_;
     HWND activeEditor_ = nullptr;
     int editorColumn_ = -1;
     int editorDataRow_ = -1;
@@ -194,6 +197,7 @@ private:
     int popupColumn_ = -1;
     int popupDataRow_ = -1;
     HWND popupControlParent_ = nullptr;
+    win::Subclass popupControlHook_;
     RECT popupControlRect_{};
 
     // Mouse tracking.

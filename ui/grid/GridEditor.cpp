@@ -202,20 +202,23 @@ void Grid::ToggleCheck() {
     Invalidate();
 }
 
-LRESULT CALLBACK Grid::EditorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    auto* self = reinterpret_cast<Grid*>(ref);
+LRESULT Grid::EditorProc(HWND editor, UINT msg, WPARAM wp, LPARAM lp) {
     bool handled = false;
     LRESULT result = 0;
-    if (!win::Guarded(hwnd, [&] { result = self->OnEditorMessage(hwnd, msg, wp, lp, handled); })) handled = false;
+    if (!win::Guarded(editor, [&] { result = OnEditorMessage(editor, msg, wp, lp, handled); })) handled = false;
     if (handled) return result;
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    return EditorDefault(editor, msg, wp, lp);
+}
+
+LRESULT Grid::EditorDefault(HWND editor, UINT msg, WPARAM wp, LPARAM lp) const {
+    return (editor == edit_ ? editHook_ : comboHook_).CallOriginal(editor, msg, wp, lp);
 }
 
 LRESULT Grid::OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     switch (msg) {
         case WM_GETDLGCODE:
             handled = true;
-            return DefSubclassProc(editor, msg, wp, lp) | DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB;
+            return EditorDefault(editor, msg, wp, lp) | DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB;
         case WM_CHAR:
             if (wp == VK_TAB || wp == VK_RETURN || wp == VK_ESCAPE) {
                 handled = true;  // no beep: the key was handled at WM_KEYDOWN

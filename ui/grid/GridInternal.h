@@ -1,5 +1,5 @@
-// Shared by the grid's own source files only: its private messages, subclass
-// ids, small conversions and the popup window class.
+// Shared by the grid's own source files only: its private messages, timer
+// id, small conversions and the popup window class.
 #pragma once
 
 #include <windows.h>
@@ -14,8 +14,6 @@ namespace qv::grid {
 
 constexpr UINT kMsgPopupClosed = WM_APP + 0x51;
 constexpr UINT kMsgResort = WM_APP + 0x52;
-constexpr UINT_PTR kEditorSubclass = 0x5147;
-constexpr UINT_PTR kPopupControlSubclass = 0x5148;
 constexpr UINT_PTR kAutoScrollTimer = 0x5149;
 
 inline RECT ToRECT(const Rect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/grid/GridInternal.h"
+#include "win/Desktop.h"
 
 namespace qv::grid {
 
@@ -62,10 +63,7 @@ void Grid::OpenPopup() {
 
     RECT cell = CellRect(model_.focusRow(), col);
     MapWindowPoints(hwnd(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (GetMonitorInfoA(MonitorFromRect(&cell, MONITOR_DEFAULTTONEAREST), &mi)) work = mi.rcWork;
+    const RECT work = win::WorkAreaNear(cell);
     int x = std::clamp(static_cast<int>(cell.left), static_cast<int>(work.left),
                        std::max(static_cast<int>(work.left), static_cast<int>(work.right) - pw));
     int y = cell.bottom;
@@ -75,7 +73,8 @@ void Grid::OpenPopup() {
     SetParent(control, popup_->hwnd());
     MoveWindow(control, 0, 0, cw, ch, FALSE);
     ShowWindow(control, SW_SHOW);
-    SetWindowSubclass(control, PopupControlProc, kPopupControlSubclass, reinterpret_cast<DWORD_PTR>(this));
+    popupControlHook_.Install(control,
+                              [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return PopupControlProc(w, m, wp, lp); });
     popupColumn_ = col;
     popupDataRow_ = source_->CurrentRow();
     popup_->Open();
@@ -95,7 +94,7 @@ void Grid::FinishPopup() {
     int col = popupColumn_;
     popupColumn_ = -1;
     HWND control = popupControls_[col];
-    RemoveWindowSubclass(control, PopupControlProc, kPopupControlSubclass);
+    popupControlHook_.Remove();
     ShowWindow(popup_->hwnd(), SW_HIDE);
     ShowWindow(control, SW_HIDE);
     SetParent(control, popupControlParent_);
@@ -111,19 +110,18 @@ void Grid::FinishPopup() {
     // The text belongs to the row the popup was opened on.
     if (accept && text != before && source_->CurrentRow() == popupDataRow_)
         Attempt([&] { source_->SetValue(field, text); });
-    HWND root = GetAncestor(hwnd(), GA_ROOT);
+    HWND root = win::TopLevelOf(hwnd());
     if (GetForegroundWindow() == root || GetActiveWindow() == root) SetFocus(hwnd());
     Invalidate();
 }
 
-LRESULT CALLBACK Grid::PopupControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-    auto* self = reinterpret_cast<Grid*>(ref);
+LRESULT Grid::PopupControlProc(HWND control, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_KEYDOWN && (wp == VK_ESCAPE || wp == VK_RETURN)) {
-        win::Guarded(hwnd, [&] { self->popup_->RequestClose(); });
+        win::Guarded(control, [&] { popup_->RequestClose(); });
         return 0;
     }
-    if (msg == WM_GETDLGCODE) return DefSubclassProc(hwnd, msg, wp, lp) | DLGC_WANTALLKEYS;
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    const LRESULT result = popupControlHook_.CallOriginal(control, msg, wp, lp);
+    return msg == WM_GETDLGCODE ? result | DLGC_WANTALLKEYS : result;
 }
 
 }  // namespace qv::grid

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/data/DisplayFormat.h"
+#include "win/Subclass.h"
 #include "win/Window.h"
 
 namespace qv::ui {
@@ -18,7 +19,14 @@ constexpr int kListBoxId = 0x4302;
 constexpr int kCalendarId = 1;
 constexpr int kLabelId = 2;
 constexpr int kEdZeitId = 3;
-constexpr UINT_PTR kEdZeitSubclass = 0x4303;
+
+// Windows before 2000 refuse the file dialog structure's longer, newer form.
+DWORD OpenFileNameSize() {
+    OSVERSIONINFOA vi{};
+    vi.dwOSVersionInfoSize = sizeof vi;
+    const bool old = GetVersionExA(&vi) && vi.dwMajorVersion < 5;
+    return old ? OPENFILENAME_SIZE_VERSION_400A : sizeof(OPENFILENAMEA);
+}
 
 SYSTEMTIME ToSystemTime(DateTime dt) {
     CivilDateTime c = ToCivil(dt);
@@ -63,7 +71,8 @@ public:
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEdZeitId)), inst, nullptr);
         if (time_) {
             SendMessageA(time_, DTM_SETFORMATA, 0, reinterpret_cast<LPARAM>("HH':'mm':'ss"));
-            SetWindowSubclass(time_, TimeFieldProc, kEdZeitSubclass, reinterpret_cast<DWORD_PTR>(this));
+            timeHook_.Install(time_,
+                              [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return TimeFieldProc(w, m, wp, lp); });
         }
         SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SendMessageA(time_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -91,17 +100,16 @@ private:
         changed_ = false;
         if (onValidate) onValidate();
     }
-    static LRESULT CALLBACK TimeFieldProc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+    LRESULT TimeFieldProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (msg == WM_KEYDOWN && wp == VK_RETURN) {
-            auto* self = reinterpret_cast<TimePanel*>(ref);
-            win::Guarded(h, [&] { self->Validate(); });
+            win::Guarded(h, [&] { Validate(); });
             return 0;
         }
-        if (msg == WM_NCDESTROY) RemoveWindowSubclass(h, TimeFieldProc, kEdZeitSubclass);
-        return DefSubclassProc(h, msg, wp, lp);
+        return timeHook_.CallOriginal(h, msg, wp, lp);
     }
 
     HWND calendar_ = nullptr, label_ = nullptr, time_ = nullptr;
+    win::Subclass timeHook_;
     bool changed_ = false;
 };
 
@@ -253,7 +261,7 @@ bool JobEditors::DefaultOpenFile(HWND owner, std::string& path) {
     std::copy_n(lastFile_.begin(), std::min(lastFile_.size(), buf.size() - 1), buf.begin());
     static const char filter[] = "Ausf\xfchrbar\0*.exe;*.bat;*.com;*.cmd\0Alle\0*.*\0";
     OPENFILENAMEA ofn{};
-    ofn.lStructSize = sizeof ofn;
+    ofn.lStructSize = OpenFileNameSize();
     ofn.hwndOwner = owner;
     ofn.lpstrFilter = filter;
     ofn.nFilterIndex = 1;

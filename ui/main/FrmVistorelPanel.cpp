@@ -91,7 +91,7 @@ void TfrmVistorel::CreatePanel() {
                  {ids::Image1, "klicken um die Fehleranzeige zu entfernen"}};
     for (const auto& h : hints) {
         TTTOOLINFOA ti{};
-        ti.cbSize = sizeof ti;
+        ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
         ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         ti.hwnd = Panel1_->hwnd();
         ti.uId = reinterpret_cast<UINT_PTR>(Item(h.id));
