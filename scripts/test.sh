@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test:
 #   native (portable core, GoogleTest), native with AddressSanitizer + UBSan,
-#   Windows x86_64 (tests under Wine 64-bit, headless), Windows i686 (the release build).
+#   Windows x86_64 (tests under Wine 64-bit, headless), Windows i686 (the release build,
+#   whose imports are checked against what Windows 95 and NT 4.0 offer).
 # Set QV_CONFIGS to a subset ("native asan win64 win32") to run fewer.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -67,6 +68,11 @@ for c in $configs; do
           passed=$((passed + 1)); summary+=("win32: release build is a PE32 GUI executable")
         else
           failed=$((failed + 1)); summary+=("win32: release build is not a PE32 GUI executable")
+        fi
+        if bash scripts/check-imports.sh build/win32/app/Quarvelin.exe; then
+          passed=$((passed + 1)); summary+=("win32: every import exists on Windows 95 and NT 4.0")
+        else
+          failed=$((failed + 1)); summary+=("win32: imports beyond Windows 95 and NT 4.0 (see above)")
         fi
       else
         failed=$((failed + 1)); summary+=("win32: build failed")
