@@ -7,6 +7,7 @@
 
 #include "actions/ActionTables.h"
 #include "actions/Shutdown.h"
+#include "tests/WineVersion.h"
 #include "tests/actions/test_support.h"
 
 using namespace qv::actions;
@@ -71,30 +72,6 @@ TEST(LastErrorText, SystemMessageKeptAsWrittenAndEmptyForUnknownCodes) {
     EXPECT_EQ(SystemText(0x2345abcd), "");
 }
 
-namespace {
-
-// Makes Wine report Windows 98 to one program while it exists.
-class Win98ForProgram {
-public:
-    explicit Win98ForProgram(const std::string& exeName)
-        : key_("Software\\Wine\\AppDefaults\\" + exeName) {
-        HKEY k;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                            &k, nullptr) == ERROR_SUCCESS) {
-            RegSetValueExA(k, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-            RegCloseKey(k);
-        }
-    }
-    ~Win98ForProgram() { RegDeleteKeyA(HKEY_CURRENT_USER, key_.c_str()); }
-    Win98ForProgram(const Win98ForProgram&) = delete;
-    Win98ForProgram& operator=(const Win98ForProgram&) = delete;
-
-private:
-    std::string key_;
-};
-
-}  // namespace
-
 TEST(ShutdownSystem, Windows98SkipsThePrivilegeStep) {
     using namespace qv::actions::testing;
     TempDir dir;
@@ -103,7 +80,7 @@ TEST(ShutdownSystem, Windows98SkipsThePrivilegeStep) {
     ASSERT_TRUE(FileExists(exe));
     std::string cmd = "\"" + exe + "\" \"" + out + "\"";
     {
-        Win98ForProgram win98("actions_win98_probe.exe");
+        qv::testing::WineVersionForProgram win98("actions_win98_probe.exe", "win98");
         STARTUPINFOA si{};
         si.cb = sizeof(si);
         PROCESS_INFORMATION pi{};
