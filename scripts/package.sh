@@ -2,7 +2,8 @@
 # Builds the i686 release and writes dist/Quarvelin-<version>-win32.zip with
 # Quarvelin.exe, its help file Quarvelin.chm and LIESMICH.txt (German, in the
 # Windows code page with CR LF line ends). Fails when the program is not a
-# 32-bit GUI executable or imports a DLL that Windows does not ship.
+# 32-bit GUI executable, imports a DLL that Windows does not ship or a function
+# that Windows 95 or NT 4.0 lacks.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -29,6 +30,8 @@ imports=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: 
 echo "imports: $(echo "$imports" | tr '\n' ' ')"
 foreign=$(echo "$imports" | grep -viE "$system_dlls" || true)
 [ -z "$foreign" ] || { echo "package: Quarvelin.exe needs $foreign" >&2; exit 1; }
+# And only functions that Windows 95 and NT 4.0 already have.
+bash scripts/check-imports.sh "$exe"
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
