@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <numeric>
 
 namespace qv::grid {
@@ -35,10 +36,10 @@ int GridModel::SetColumnWidth(int column, int width) {
 }
 
 int GridModel::BandWidth() const {
-    int sum = 0;
+    long long sum = 0;  // never wraps, whatever widths the columns were given
     for (const auto& c : columns_)
         if (c.visible) sum += c.width;
-    return sum;
+    return static_cast<int>(std::min<long long>(sum, std::numeric_limits<int>::max()));
 }
 
 void GridModel::SetBandWidth(int width) {

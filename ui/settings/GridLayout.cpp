@@ -5,6 +5,7 @@
 #include <numeric>
 #include <vector>
 
+#include "engine/Text.h"
 #include "ui/settings/IniFile.h"
 
 namespace qv {
@@ -18,6 +19,12 @@ bool ReadInt(const IniFile& file, const std::string& section, const std::string&
     long long v = 0;
     if (!file.Value(section, key, &text) || !ParseProfileInt(text, &v)) return false;
     *out = static_cast<int>(v);
+    return true;
+}
+bool ReadWidth(const IniFile& file, const std::string& section, int maxWidth, int* out) {
+    int v = 0;
+    if (!ReadInt(file, section, "Width", &v) || v < 0 || v > maxWidth) return false;
+    *out = v;
     return true;
 }
 bool ReadBool(const IniFile& file, const std::string& section, const std::string& key, bool* out) {
@@ -67,12 +74,19 @@ bool SaveGridLayout(const std::string& path, const std::string& gridName,
                     const grid::GridLayoutDesc& layout, std::string* error) noexcept {
     try {
         IniFile file;
-        file.Load(path);  // a missing file is created
+        // A missing file is created; one that is there but cannot be read is
+        // left alone, since writing the layout alone would lose the options.
+        if (!file.Load(path) && IniFile::Unreadable(path)) {
+            if (error) *error = IniReadRefusedText(path);
+            return false;
+        }
         std::vector<IniSection> sections = file.Sections();
         const std::string prefix = GridSection(gridName);
+        // Section names match without regard to case, here as when reading:
+        // a "[\gitter]" left behind would otherwise be read before the new one.
         sections.erase(std::remove_if(sections.begin(), sections.end(),
                                       [&](const IniSection& s) {
-                                          return s.name.compare(0, prefix.size(), prefix) == 0;
+                                          return SameName(s.name.substr(0, prefix.size()), prefix);
                                       }),
                        sections.end());
 
@@ -126,7 +140,7 @@ bool SaveGridLayout(const std::string& path, const std::string& gridName,
 }
 
 grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& gridName,
-                                    const grid::GridLayoutDesc& current) {
+                                    const grid::GridLayoutDesc& current, int maxWidth) {
     IniFile file;
     file.Load(path);
     grid::GridLayoutDesc result = current;
@@ -158,7 +172,7 @@ grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& 
             taken[b] = true;
             grid::LayoutBand band = current.bands[b];
             ReadBool(file, s, "Visible", &band.visible);
-            ReadInt(file, s, "Width", &band.width);
+            ReadWidth(file, s, maxWidth, &band.width);
             int index = band.index;
             ReadInt(file, s, "Index", &index);
             found.push_back(band);
@@ -184,7 +198,7 @@ grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& 
         const std::string s = ColumnSection(gridName, c.name);
         ReadInt(file, s, "GroupIndex", &c.groupIndex);
         ReadBool(file, s, "Visible", &c.visible);
-        ReadInt(file, s, "Width", &c.width);
+        ReadWidth(file, s, maxWidth, &c.width);
         ReadInt(file, s, "Sorted", &c.sorted);
         if (!ReadInt(file, s, "SortedOrder", &c.sortedOrder)) c.sortedOrder = -1;
         storedIndex[i] = c.index;

@@ -20,13 +20,18 @@ namespace qv {
 bool SaveGridLayout(const std::string& path, const std::string& gridName,
                     const grid::GridLayoutDesc& layout, std::string* error = nullptr) noexcept;
 
+// Widths a stored layout may give when the caller names no screen.
+constexpr int kLayoutWidthLimit = 65536;
+
 // The layout stored for gridName applied to current (what the grid has now):
 // a missing key keeps the current value, except that a missing "SortedOrder"
 // gives -1 and a band section without "ID" is skipped; a "HeaderPanelRowCount"
-// of -1 is not applied. Bands found and all columns come back reordered by
-// their stored "Index" (stable), with index set to the new position. A missing
-// or unreadable file gives current unchanged.
+// of -1 is not applied. A width outside 0 to maxWidth counts as no number and
+// keeps the current width too. Bands found and all columns come back
+// reordered by their stored "Index" (stable), with index set to the new
+// position. A missing or unreadable file gives current unchanged.
 grid::GridLayoutDesc LoadGridLayout(const std::string& path, const std::string& gridName,
-                                    const grid::GridLayoutDesc& current);
+                                    const grid::GridLayoutDesc& current,
+                                    int maxWidth = kLayoutWidthLimit);
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "engine/Platform.h"
 #include "engine/Text.h"
 
 namespace qv {
@@ -80,6 +81,10 @@ std::string IniWriteRefusedText(const std::string& path) {
     return "nach " + path + " kann nicht geschrieben werden";
 }
 
+std::string IniReadRefusedText(const std::string& path) {
+    return path + " kann nicht gelesen werden";
+}
+
 IniFile IniFile::FromSections(const std::vector<IniSection>& sections) {
     std::vector<IniLine> lines;
     for (const auto& s : sections) {
@@ -106,10 +111,21 @@ bool IniFile::Load(const std::string& path) {
 bool IniFile::Save(const std::string& path) const {
     std::string data;
     for (const IniLine& l : lines_) data += l.text + l.end;
-    std::FILE* raw = std::fopen(path.c_str(), "wb");
+    // The new content goes to a file beside it first and then takes the old
+    // file's place, so a write that fails half-way leaves the old file whole.
+    const std::string temp = path + ".tmp";
+    std::FILE* raw = std::fopen(temp.c_str(), "wb");
     if (!raw) return false;
     const bool written = std::fwrite(data.data(), 1, data.size(), raw) == data.size();
-    return std::fclose(raw) == 0 && written;
+    const bool closed = std::fclose(raw) == 0;
+    if (written && closed && engine::platform::MoveReplace(temp, path)) return true;
+    engine::platform::RemoveFile(temp);
+    return false;
+}
+
+bool IniFile::Unreadable(const std::string& path) {
+    IniFile probe;
+    return !probe.Load(path) && engine::platform::FileExists(path);
 }
 
 bool IniFile::Value(const std::string& section, const std::string& key, std::string* value) const {

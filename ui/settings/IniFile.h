@@ -35,6 +35,8 @@ bool IniKeyLine(const std::string& text, std::string* key, std::string* value);
 
 // The text of a write the system refused, naming the file.
 std::string IniWriteRefusedText(const std::string& path);
+// The text of a file that is there but cannot be read.
+std::string IniReadRefusedText(const std::string& path);
 
 class IniFile {
 public:
@@ -47,9 +49,13 @@ public:
     // The file at path; false (and no lines) when it cannot be read, as when
     // it is missing.
     bool Load(const std::string& path);
-    // Writes the lines as the file's whole new content; false when the system
-    // refuses. Every INI write goes through here.
+    // Writes the lines as the file's whole new content, by a temporary file
+    // beside it that then replaces the file; false when the system refuses,
+    // and the old file is left as it was. Every INI write goes through here.
     bool Save(const std::string& path) const;
+    // True when a file is there but cannot be read: rewriting it from what
+    // Load gave would lose its content.
+    static bool Unreadable(const std::string& path);
 
     // The value of key in the first section of that name; false when the
     // section or the key is missing there.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +13,10 @@
 #include "ui/settings/GridLayout.h"
 #include "ui/settings/IniFile.h"
 #include "ui/settings/Settings.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace qv {
 namespace {
@@ -67,7 +73,8 @@ TEST(GridLayoutStorage, SaveKeepsOtherSectionsAndDropsCommentsAndStrayLines) {
     ASSERT_TRUE(SaveGridLayout(path, "Gitter", DesignLayout()));
 
     const std::string bytes = ReadBytes(path);
-    EXPECT_EQ(bytes.rfind("[App]\r\nmail=1\r\nmailadresse=a@b\r\n\r\n[\\gitter]\r\nother=1\r\n\r\n"
+    // "[\gitter]" is the grid's too, whatever its case: it would be read first.
+    EXPECT_EQ(bytes.rfind("[App]\r\nmail=1\r\nmailadresse=a@b\r\n\r\n"
                           "[\\Gitter]\r\nShowGrid=1\r\nShowPreviewGrid=1\r\nBandRowCount=1\r\n"
                           "DefaultRowHeight=17\r\nHeaderPanelRowCount=1\r\nShowGroupPanel=0\r\n"
                           "ShowNewItemRow=0\r\nShowRowFooter=0\r\nShowSummaryFooter=0\r\n\r\n"
@@ -81,8 +88,9 @@ TEST(GridLayoutStorage, SaveKeepsOtherSectionsAndDropsCommentsAndStrayLines) {
     EXPECT_EQ(bytes.find("comment"), std::string::npos);
     EXPECT_EQ(bytes.find("stray"), std::string::npos);
     EXPECT_EQ(bytes.find("Gone"), std::string::npos);
+    EXPECT_EQ(bytes.find("other=1"), std::string::npos);
 
-    std::vector<std::string> expected = {"App", "\\gitter", "\\Gitter", "\\Gitter\\Band\\Band0"};
+    std::vector<std::string> expected = {"App", "\\Gitter", "\\Gitter\\Band\\Band0"};
     for (const char* c : kColumns) expected.push_back(std::string("\\Gitter\\Columns\\") + c);
     EXPECT_EQ(SectionNames(path), expected);
     EXPECT_EQ(bytes.substr(bytes.size() - 4), "\r\n\r\n");
@@ -216,6 +224,41 @@ TEST(GridLayoutStorage, MissingFileLoadsTheDesignAndUnwritableFileFailsQuietly) 
     EXPECT_FALSE(SaveGridLayout(dir.File("plain") + "/Quarvelin.ini", "Gitter", design, &error));
     EXPECT_NE(error.find("kann nicht geschrieben werden"), std::string::npos) << error;
 }
+
+#ifndef _WIN32
+// The layout save at program end must never cost the options: a write that
+// fails half-way (here: the file size limit) leaves the old file whole, and a
+// file that is there but cannot be read (here: a link to a folder) is not
+// replaced by the layout alone.
+TEST(GridLayoutStorage, AFailedSaveLeavesTheFileAsItWas) {
+    SettingsDir dir;
+    const std::string path = SettingsFilePath(dir.dir());
+    const std::string options = "[App]\r\nmail=1\r\nmailadresse=a@b.de\r\n";
+    WriteBytes(path, options);
+    {
+        struct rlimit before {};
+        getrlimit(RLIMIT_FSIZE, &before);
+        void (*oldHandler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit small = before;
+        small.rlim_cur = 300;  // the layout needs more than that
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const bool saved = SaveGridLayout(path, "Gitter", DesignLayout());
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        EXPECT_FALSE(saved);
+    }
+    EXPECT_EQ(ReadBytes(path), options);
+    EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+
+    const std::string link = dir.File("link.ini");
+    std::filesystem::create_directory(dir.File("folder"));
+    std::filesystem::create_directory_symlink(dir.File("folder"), link);
+    std::string error;
+    EXPECT_FALSE(SaveGridLayout(link, "Gitter", DesignLayout(), &error));
+    EXPECT_NE(error.find("kann nicht gelesen werden"), std::string::npos) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+#endif
 
 }  // namespace
 }  // namespace qv
