@@ -16,17 +16,17 @@ struct AutostartLocation {
     std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 };
 
-// Reads the value without creating the key; a key that cannot be opened and a
-// missing value read as empty. A value that is not a string fails with
-// "Ungültiger Datentyp für '<name>'".
+// Reads the value with read access only, without creating the key; a key that
+// cannot be opened and a missing value read as empty. A value that is not a
+// string fails with "Ungültiger Datentyp für '<name>'".
 std::string ReadAutostartEntry(const std::string& valueName,
                                const AutostartLocation& where = {});
 
 // Writes the executable path (write) or deletes the value (a missing value is
-// no error); creates the key when missing. A key that cannot be opened changes
-// nothing and says nothing; a value that cannot be set fails with
-// "Konnte Daten für '<name>' nicht setzen".
-void SetAutostartEntry(const std::string& exePath, const std::string& valueName, bool write,
+// no error); creates the key when missing. False when the system refuses the
+// change (a key that cannot be opened for writing, a value it may not delete);
+// a value that cannot be set fails with "Konnte Daten für '<name>' nicht setzen".
+bool SetAutostartEntry(const std::string& exePath, const std::string& valueName, bool write,
                        const AutostartLocation& where = {});
 
 }  // namespace qv::app

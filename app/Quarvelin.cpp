@@ -62,7 +62,7 @@ int Run(int showCommand) {
     env.helpViewer = &viewer;
     env.readAutostart = [] { return qv::app::ReadAutostartEntry(qv::app::kAutostartValueName); };
     env.writeAutostart = [](const std::string& path, bool write) {
-        qv::app::SetAutostartEntry(path, qv::app::kAutostartValueName, write);
+        return qv::app::SetAutostartEntry(path, qv::app::kAutostartValueName, write);
     };
 
     qv::ui::TfrmVistorel frmVistorel(std::move(env));

@@ -52,6 +52,33 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
+bool SetImmutable(const std::string& path, bool on) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return false;
+    std::wstring wide(path.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    char* unixPath = toUnix(wide.c_str());
+    if (!unixPath) return false;
+    std::string cmd = std::string("/usr/bin/chattr ") + (on ? "+i" : "-i") + " \"" + unixPath + "\"";
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    // Wine gives no handle of a Linux process to wait on: wait for the effect.
+    return WaitFor(
+        [&] {
+            HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, 0, nullptr);
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            return (h == INVALID_HANDLE_VALUE) == on;
+        },
+        10000);
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -151,35 +178,46 @@ std::string Program::BoxText(HWND box) {
     return all;
 }
 
+HWND Program::FindMessageBox(const std::string& part) const {
+    struct Args {
+        DWORD pid;
+        const std::string* part;
+        HWND found;
+    } a{pi_.dwProcessId, &part, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+            auto* a = reinterpret_cast<Args*>(lp);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (pid == a->pid && lstrcmpA(cls, "#32770") == 0 &&
+                BoxText(w).find(*a->part) != std::string::npos) {
+                a->found = w;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
 HWND Program::WaitMessageBox(const std::string& part, DWORD timeoutMs) const {
-    HWND found = nullptr;
-    WaitFor(
+    // The box exists before the system has filled in and shown it: it counts
+    // once it is visible and its text reads the same twice in a row.
+    HWND seen = nullptr;
+    std::string seenText;
+    const bool complete = WaitFor(
         [&] {
-            struct Args {
-                DWORD pid;
-                const std::string* part;
-                HWND found;
-            } a{pi_.dwProcessId, &part, nullptr};
-            EnumWindows(
-                [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
-                    auto* a = reinterpret_cast<Args*>(lp);
-                    DWORD pid = 0;
-                    GetWindowThreadProcessId(w, &pid);
-                    char cls[64] = {};
-                    GetClassNameA(w, cls, sizeof cls);
-                    if (pid == a->pid && lstrcmpA(cls, "#32770") == 0 &&
-                        BoxText(w).find(*a->part) != std::string::npos) {
-                        a->found = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&a));
-            found = a.found;
-            return found != nullptr;
+            HWND box = FindMessageBox(part);
+            const std::string text = box ? BoxText(box) : std::string();
+            const bool settled = box && box == seen && text == seenText && IsWindowVisible(box);
+            seen = box;
+            seenText = text;
+            return settled;
         },
         timeoutMs);
-    return found;
+    return complete ? seen : nullptr;
 }
 
 HWND Program::Child(HWND parent, int id) {

@@ -28,6 +28,10 @@ private:
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 
+// Makes a file refuse every change (Linux "chattr +i" under Wine, which binds
+// even root) or takes that back; false when that failed.
+bool SetImmutable(const std::string& path, bool on);
+
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);
@@ -49,8 +53,11 @@ public:
     // A top-level window of the process by class (and caption, when given).
     HWND FindTop(const char* className, const char* caption = nullptr) const;
     HWND WaitTop(const char* className, const char* caption, DWORD timeoutMs) const;
-    // A message box of the process whose text contains part.
+    // A message box of the process whose text contains part, once it is
+    // shown and its text no longer changes.
     HWND WaitMessageBox(const std::string& part, DWORD timeoutMs) const;
+    // Any message box of the process, shown or not; nullptr when none.
+    HWND FindMessageBox(const std::string& part = {}) const;
     static std::string BoxText(HWND box);
     static std::string Text(HWND w);
     // A descendant with the control id.

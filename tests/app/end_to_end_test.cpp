@@ -277,6 +277,42 @@ TEST_P(EndToEndOn, StartsRunsDueJobsAndLogsAFailure) {
 INSTANTIATE_TEST_SUITE_P(Windows, EndToEndOn, ::testing::Values("win95", "win98", "nt40", "win2k"),
                          [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
 
+// A settings file that refuses every write: the refusal is shown once, the
+// options read still count, and the scheduler runs the due job.
+TEST_F(EndToEnd, UnwritableSettingsAreReportedOnceAndTheSchedulerStillRuns) {
+    const std::string exe = Install();
+    ASSERT_TRUE(CopyFileA(kMarkerJob.c_str(), (dir.path() + "marker_job.exe").c_str(), FALSE));
+    ASSERT_TRUE(CreateTimerTable(dir.path()));
+    {
+        engine::Session session("test");
+        engine::Cursor timer(session, dir.path() + kTimerTableFile);
+        timer.Open();
+        AddJob(timer, dir.path() + "marker_job.exe", "ran.txt");
+    }
+    const std::string ini = dir.path() + "Quarvelin.ini";
+    const std::string options = "[App]\r\naktiviert=1\r\nmailadresse=a@b.de\r\n";
+    ASSERT_TRUE(WriteWholeFile(ini, options));
+    ASSERT_TRUE(SetImmutable(ini, true));
+    struct Writable {
+        std::string path;
+        ~Writable() { SetImmutable(path, false); }
+    } writable{ini};
+
+    Program app(exe);
+    HWND box = app.WaitMessageBox("kann nicht geschrieben werden", kStartWait);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Program::BoxText(box), "nach " + ini + " kann nicht geschrieben werden.");
+    Program::Press(box, IDOK);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(Program::Text(Program::Child(main, ids::btnAktiv)), "&Aktiv");
+    EXPECT_TRUE(WaitFor([&] { return FileExists(dir.path() + "ran.txt"); }, 20000));
+    EXPECT_EQ(app.FindMessageBox(), nullptr);  // the other refused write-backs say nothing
+
+    EXPECT_TRUE(CloseWithOk(app, main));  // the layout cannot be saved either: no word
+    EXPECT_EQ(ReadWholeFile(ini), options);
+}
+
 TEST_F(EndToEnd, DamagedJobTableIsBackedUpRepairedAndSessionEndNeedsNoQuestion) {
     const std::string exe = Install();
     const std::string garbage = "Dies ist keine Tabelle.";

@@ -87,7 +87,9 @@ void TfrmVistorel::CreateControls() {
     grid::Grid& g = dxDBGrid1_->grid();
     g.SetFont(font_.get());
     // The stored layout holds 96-dpi widths; start-up scales them to the screen.
-    g.ApplyLayout(LoadGridLayout(SettingsFilePath(env_.exeDir), "Gitter", g.SaveLayout()));
+    // Widths beyond four screens are damage, not a choice: they are ignored.
+    g.ApplyLayout(LoadGridLayout(SettingsFilePath(env_.exeDir), "Gitter", g.SaveLayout(),
+                                 4 * GetSystemMetrics(SM_CXSCREEN)));
     g.ConfirmDelete = [this] { return ConfirmDeleteRow(env_.messageBox, hwnd()); };
     g.DragOver = [this](HWND target, const std::string& type, POINT, bool&) {
         dxDBGrid1DragOver(target, type);
@@ -143,6 +145,7 @@ void TfrmVistorel::ScaleToScreen() {
         const int width = dxDBGrid1_->ColumnWidth(field);
         if (width >= 0) dxDBGrid1_->SetColumnWidth(field, ColumnWidthForScreen(width, p));
     }
+    columnsScaled_ = true;
 }
 
 int TfrmVistorel::ShowMessage(const win::MessageBoxRequest& request) {
@@ -168,12 +171,17 @@ void TfrmVistorel::FormCreate() {
         SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));  // 5
         DBNavigator1_.SetHintTime(20000);
         AcceptDroppedFiles();  // 6
-        // 7: ticking the box writes the entry again with the current path.
+        // 7: an entry naming another path (the program was moved) is written
+        // again with the current one.
         const std::string entry = env_.readAutostart ? env_.readAutostart() : std::string();
-        if (!entry.empty()) SetChecked(ids::chkAutostart, true);
-        // 8: a refused write-back ends start-up here.
+        if (!entry.empty()) {
+            ShowAutostart(true);
+            if (entry != env_.exePath) chkAutostartClick();
+        }
+        // 8: a refused write-back is shown once; the values read still count,
+        // and start-up goes on so that the scheduler runs.
         const std::string refused = settings_.ReadIntoControls(*this);
-        if (!refused.empty()) throw std::runtime_error(refused);
+        if (!refused.empty()) win::ShowGeneralError(hwnd(), refused);
         startMinimized_ = Checked(ids::chkminimized);  // 9
         SetTimerEnabled(Checked(ids::chkAktiviert));   // 10
         if (!timerOn_) btnAktivClick();
@@ -248,11 +256,18 @@ void TfrmVistorel::FormDestroy() {
 void TfrmVistorel::SaveLayout() {
     if (!dxDBGrid1_ || !dxDBGrid1_->hwnd()) return;
     // Back to the 96-dpi widths that start-up scaled, so restarts at the same
-    // resolution restore the same widths instead of growing them.
-    for (const char* field : kScaledColumns) {
-        const int width = dxDBGrid1_->ColumnWidth(field);
-        if (width >= 0) dxDBGrid1_->SetColumnWidth(field, ColumnWidthForStorage(width, env_.dpi));
+    // resolution restore the same widths instead of growing them. A start-up
+    // that failed before scaling left them as stored: they go back unchanged.
+    if (columnsScaled_) {
+        for (const char* field : kScaledColumns) {
+            const int width = dxDBGrid1_->ColumnWidth(field);
+            if (width >= 0) dxDBGrid1_->SetColumnWidth(field, ColumnWidthForStorage(width, env_.dpi));
+        }
+        columnsScaled_ = false;
     }
+    // Settings written through the profile functions may still sit in their
+    // cache (Windows 95/98): on disk first, so the layout save keeps them.
+    profile_.Flush();
     SaveGridLayout(SettingsFilePath(env_.exeDir), "Gitter", dxDBGrid1_->grid().SaveLayout());
 }
 

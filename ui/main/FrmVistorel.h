@@ -46,9 +46,10 @@ struct VistorelEnv {
     // Every message box of the program; SystemMessageBox when empty.
     win::MessageBoxFn messageBox;
     const help::HtmlHelpViewer* helpViewer = nullptr;
-    // The autostart entry (registry): read may throw; write(exePath, write).
+    // The autostart entry (registry): read may throw; write(exePath, write)
+    // gives false when the system refuses the change.
     std::function<std::string()> readAutostart;
-    std::function<void(const std::string& exePath, bool write)> writeAutostart;
+    std::function<bool(const std::string& exePath, bool write)> writeAutostart;
     // The call that really ends the session (shutdown jobs).
     actions::ExitWindowsFn exitWindows;
 };
@@ -145,6 +146,8 @@ private:
     void SetChecked(int id, bool on);
     HWND Item(int id) const;
     std::string MailAddress() const;  // edMail
+    // Shows the autostart state without writing it.
+    void ShowAutostart(bool on);
 
     // SettingsControls: show the values read at start-up.
     void SetMinimized(bool checked) override;
@@ -183,6 +186,7 @@ private:
     bool image1Picture_ = false;
     bool startMinimized_ = false;
     bool settingFromCode_ = false;
+    bool columnsScaled_ = false;  // start-up adapted the widths to the screen
 };
 
 }  // namespace qv::ui

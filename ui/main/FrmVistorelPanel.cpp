@@ -212,8 +212,31 @@ void TfrmVistorel::SetMailAddress(const std::string& text) {
 
 // --- Handlers -----------------------------------------------------------------
 
+void TfrmVistorel::ShowAutostart(bool on) {
+    settingFromCode_ = true;
+    SetChecked(ids::chkAutostart, on);
+    settingFromCode_ = false;
+}
+
+// A change the system refuses is said, and the box shows again what the
+// registry really holds.
 void TfrmVistorel::chkAutostartClick() {
-    if (env_.writeAutostart) env_.writeAutostart(env_.exePath, Checked(ids::chkAutostart));
+    if (!env_.writeAutostart) return;
+    auto showRealState = [this] {
+        ShowAutostart(env_.readAutostart && !env_.readAutostart().empty());
+    };
+    bool changed = false;
+    try {
+        changed = env_.writeAutostart(env_.exePath, Checked(ids::chkAutostart));
+    } catch (...) {
+        showRealState();
+        throw;
+    }
+    if (changed) return;
+    showRealState();
+    ShowPlain("Autostart kann nicht ge\xe4ndert werden: Der Eintrag unter HKEY_LOCAL_MACHINE\\"
+              "Software\\Microsoft\\Windows\\CurrentVersion\\Run darf nicht geschrieben werden "
+              "(Administrationsrechte erforderlich).");
 }
 
 void TfrmVistorel::Image1Click() {

@@ -20,4 +20,8 @@ bool Win32Profile::Write(const std::string& section, const std::string& key,
     return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path().c_str()) != FALSE;
 }
 
+void Win32Profile::Flush() const {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path().c_str());
+}
+
 }  // namespace qv

@@ -14,6 +14,9 @@ public:
                      const std::string& def) const override;
     bool Write(const std::string& section, const std::string& key,
                const std::string& value) override;
+    // Writes what the system may still keep in its profile cache (Windows
+    // 95/98) to the file, before the file is written by other means.
+    void Flush() const;
 };
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include <windows.h>
 // after windows.h
 #include <commctrl.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/Autostart.h"
 #include "tests/jobs/TempDir.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
@@ -131,7 +133,14 @@ protected:
         env.readAutostart = [this] { return autostartValue; };
         env.writeAutostart = [this](const std::string& path, bool write) {
             autostartWrites.push_back((write ? "write " : "delete ") + path);
+            return true;
         };
+        if (registry) {  // the real entry, at a place of the test's own
+            env.readAutostart = [this] { return app::ReadAutostartEntry(app::kAutostartValueName, *registry); };
+            env.writeAutostart = [this](const std::string& path, bool write) {
+                return app::SetAutostartEntry(path, app::kAutostartValueName, write, *registry);
+            };
+        }
         env.exitWindows = [](UINT, DWORD) -> BOOL { return FALSE; };
         win::SetErrorSink([this](HWND, const std::string& text) { errors.push_back(text); });
         if (realBoxes) {  // what the user sees, for a BoxPresser to answer
@@ -155,6 +164,7 @@ protected:
     std::vector<win::MessageBoxRequest> boxes;
     std::deque<int> answers;
     std::vector<std::string> errors;
+    const app::AutostartLocation* registry = nullptr;
     std::unique_ptr<TfrmVistorel> window;
 };
 
@@ -195,6 +205,41 @@ TEST_F(MainWindowTest, AnExistingAutostartEntryIsRewrittenWithTheCurrentPath) {
     SendMessageA(Item(ids::chkAutostart), BM_CLICK, 0, 0);
     ASSERT_EQ(autostartWrites.size(), 2u);
     EXPECT_EQ(autostartWrites[1].rfind("delete ", 0), 0u);
+}
+
+// A user who may read the Run key but not write it (no administrator): the
+// box shows the entry as it is, and a click that cannot change it says so and
+// shows the real state again.
+TEST_F(MainWindowTest, AutostartTheUserMayNotChangeSaysSoAndShowsTheRealState) {
+    const app::AutostartLocation where{HKEY_CURRENT_USER, "Software\\QvMainWindowTest\\Run"};
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(where.root, where.key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    const std::string exe = dir.path() + "Quarvelin.exe";
+    RegSetValueExA(key, app::kAutostartValueName, 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(exe.c_str()), static_cast<DWORD>(exe.size() + 1));
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1,
+                                                                     &readOnly, nullptr));
+    ASSERT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly), ERROR_SUCCESS);
+    LocalFree(readOnly);
+    RegCloseKey(key);
+    struct Cleanup {
+        ~Cleanup() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\QvMainWindowTest"); }
+    } cleanup;
+
+    registry = &where;
+    Build().FormCreate();
+    EXPECT_TRUE(Checked(ids::chkAutostart));
+    EXPECT_TRUE(boxes.empty());  // the entry names this program: nothing to write
+
+    SendMessageA(Item(ids::chkAutostart), BM_CLICK, 0, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.rfind("Autostart kann nicht ge\xe4ndert werden", 0), 0u) << boxes[0].text;
+    EXPECT_TRUE(Checked(ids::chkAutostart));
+    EXPECT_EQ(app::ReadAutostartEntry(app::kAutostartValueName, where), exe);
+    EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(MainWindowTest, SettingsFromTheFileDecideMinimizedAndScheduler) {
@@ -490,6 +535,40 @@ TEST_F(MainWindowTest, LayoutWidthsSurviveRestartsWithoutGrowing) {
     const size_t pfad = ini.find("[\\Gitter\\Columns\\dxDBGrid1Pfad]");
     ASSERT_NE(pfad, std::string::npos) << ini;
     EXPECT_NE(ini.find("Width=240", pfad), std::string::npos) << ini;
+}
+
+// Widths that make no sense (a damaged or hand-edited file) are ignored and
+// nothing sums past the integer range; a start that never reached the scaling
+// saves the widths as they were, so they do not shrink from start to start.
+TEST_F(MainWindowTest, AbsurdStoredWidthsAreIgnoredAndUnscaledWidthsAreSavedUnchanged) {
+    const std::string ini = dir.path() + "Quarvelin.ini";
+    qv::testing::WriteFile(ini,
+                           "[\\Gitter\\Band\\Band0]\r\nID=0\r\nWidth=2147483647\r\n"
+                           "[\\Gitter\\Columns\\dxDBGrid1Pfad]\r\nWidth=999999999\r\n"
+                           "[\\Gitter\\Columns\\dxDBGrid1Aktiv]\r\nWidth=2147483647\r\n"
+                           "[\\Gitter\\Columns\\dxDBGrid1Parameter]\r\nWidth=80\r\n");
+    {
+        TfrmVistorel& w = Build();
+        w.FormCreate();
+        EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 190);
+        EXPECT_EQ(w.grid().ColumnWidth("Aktiv"), 30);
+        EXPECT_EQ(w.grid().ColumnWidth("Paramter"), 80);
+        DestroyWindow(w.hwnd());
+        window.reset();
+    }
+    auto band = [&] {
+        const std::string text = qv::testing::ReadFile(ini);
+        const size_t at = text.find("Width=", text.find("[\\Gitter\\Band\\Band0]"));
+        return text.substr(at, text.find('\r', at) - at);
+    };
+    EXPECT_EQ(band(), "Width=750");  // the design widths of the shown columns, Parameter at 80
+
+    // At 120 dpi, start-up never scaling (it ended before): 80 stays 80.
+    Build(120);
+    DestroyWindow(window->hwnd());
+    window.reset();
+    const std::string text = qv::testing::ReadFile(ini);
+    EXPECT_NE(text.find("Width=80", text.find("dxDBGrid1Parameter]")), std::string::npos) << text;
 }
 
 TEST_F(MainWindowTest, ARowTypedIntoTheGridIsPostedWithItsNextStart) {
