@@ -51,10 +51,10 @@ bool Grid::KeyDown(WPARAM key, bool fromEditor) {
             return true;
         case VK_F2: ShowEditor(); return true;
         case VK_RETURN:
+            // Enter opens the focused cell's editor; a check box has none (the
+            // space bar and a click change it).
             if (EditorVisible()) {
                 if (CommitEdit()) HideEditor();
-            } else if (col >= 0 && model_.column(col).kind == ColumnKind::Check) {
-                ToggleCheck();
             } else if (isPopup && model_.column(col).noTextCursor) {
                 OpenPopup();
             } else {

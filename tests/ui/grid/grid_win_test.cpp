@@ -206,6 +206,8 @@ TEST_F(GridWin, CheckBoxCellsWriteYAndN) {
     Key(VK_SPACE, grid.hwnd());
     EXPECT_EQ(source->Value("Active"), "Y");
     EXPECT_EQ(source->State(), RowState::Edit);
+    Key(VK_RETURN, grid.hwnd());  // Enter opens a cell's editor: a box has none to open
+    EXPECT_EQ(source->Value("Active"), "Y");
     // A click beside the box only focuses.
     RECT r = grid.CellRect(0, kActive);
     Click(r.left + 1, (r.top + r.bottom) / 2);
