@@ -21,7 +21,8 @@ inline bool KeyIsDown(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
 
 // The window that holds a popup control below (or above) its cell. Any way
 // of closing it, a click outside, its close button, switching to another
-// application, Escape or Enter in the control, tells the grid once.
+// application, Escape or Enter in the control, tells the grid once. A window
+// it owns itself (a message box over it) does not close it.
 class PopupWindow : public win::Window {
 public:
     explicit PopupWindow(Grid* grid) : grid_(grid) {}
@@ -35,6 +36,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    bool OwnedByPopup(HWND other) const;
     Grid* grid_;
     bool open_ = false;
 };

@@ -21,10 +21,18 @@ void PopupWindow::RequestClose() {
     PostMessageA(grid_->hwnd(), kMsgPopupClosed, 0, 0);
 }
 
+bool PopupWindow::OwnedByPopup(HWND other) const {
+    for (HWND w = other; w; w = GetWindow(w, GW_OWNER))
+        if (w == hwnd()) return true;
+    return false;
+}
+
 LRESULT PopupWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_ACTIVATE:
-            if (LOWORD(wp) == WA_INACTIVE) RequestClose();
+            // A window the popup owns (the message box of its own control's
+            // check) takes the activation without the user leaving the popup.
+            if (LOWORD(wp) == WA_INACTIVE && !OwnedByPopup(reinterpret_cast<HWND>(lp))) RequestClose();
             break;
         case WM_ACTIVATEAPP:
             if (!wp) RequestClose();

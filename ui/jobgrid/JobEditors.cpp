@@ -89,7 +89,10 @@ protected:
         if (msg == WM_NOTIFY) {
             auto* hdr = reinterpret_cast<NMHDR*>(lp);
             if (hdr->hwndFrom == time_ && hdr->code == DTN_DATETIMECHANGE) changed_ = true;
-            if (hdr->hwndFrom == time_ && hdr->code == NM_KILLFOCUS && changed_) Validate();
+            // Leaving the field for another control of the popup checks it;
+            // leaving the popup closes it, and the closing does the check.
+            if (hdr->hwndFrom == time_ && hdr->code == NM_KILLFOCUS && changed_ && WithinPopup(focusTo_))
+                Validate();
             return 0;
         }
         return Default(msg, wp, lp);
@@ -100,15 +103,21 @@ private:
         changed_ = false;
         if (onValidate) onValidate();
     }
+    bool WithinPopup(HWND w) const {
+        HWND popup = GetParent(hwnd());
+        return w && popup && IsChild(popup, w);
+    }
     LRESULT TimeFieldProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
         if (msg == WM_KEYDOWN && wp == VK_RETURN) {
             win::Guarded(h, [&] { Validate(); });
             return 0;
         }
+        if (msg == WM_KILLFOCUS) focusTo_ = reinterpret_cast<HWND>(wp);
         return timeHook_.CallOriginal(h, msg, wp, lp);
     }
 
     HWND calendar_ = nullptr, label_ = nullptr, time_ = nullptr;
+    HWND focusTo_ = nullptr;  // where the focus goes as the time field loses it
     win::Subclass timeHook_;
     bool changed_ = false;
 };
@@ -235,12 +244,16 @@ bool JobEditors::edZeitValidate(std::string& errorText) {
     return false;
 }
 
+// The error box belongs to the popup window, which stays open under it, and
+// the focus comes back to the time field so that the user can correct it.
 void JobEditors::CheckTimeField() {
     std::string error;
     if (edZeitValidate(error)) return;
     MessageBeep(MB_OK);
     SetFocus(edZeit());
-    win::ShowGeneralError(main_, error);
+    HWND popup = GetParent(pnlZeit());
+    win::ShowGeneralError(popup && popup != main_ ? popup : main_, error);
+    if (IsWindowVisible(pnlZeit())) SetFocus(edZeit());
 }
 
 void JobEditors::dxDBGrid1StartzeitCloseUp(int, std::string& text, bool& accept) {

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/jobgrid/JobEditors.h"
@@ -191,21 +192,60 @@ TEST_F(JobEditorsWin, StartPopupTakesAFutureMomentToWholeSeconds) {
     CloseWithButton();
     EXPECT_TRUE(messages.empty());
     EXPECT_EQ(source->Value("Startzeit"), "10.12.2026 08:00:00");
+}
 
-    // The time field's own check refuses a past moment while the popup is open.
+// The time field's own check, with the real error box: the popup stays open
+// under the box, the focus comes back to the field, and the date the user
+// chose is kept for correcting; no second message follows.
+TEST_F(JobEditorsWin, TimeFieldRefusesAPastMomentAndKeepsThePopupOpen) {
+    win::SetErrorSink(nullptr);
+    qv::grid::Rect cell = grid.model().CellRect(1, Col("dxDBGrid1Startzeit"));
     ClickAt(grid.hwnd(), (cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
     ASSERT_TRUE(grid.PopupOpen());
     editors->SetPopupMoment(MakeDateTime(2026, 12, 9), MakeTime(13, 0, 0));
-    std::string error;
-    EXPECT_FALSE(editors->edZeitValidate(error));
-    EXPECT_EQ(error, "Termin darf nicht in der Vergangenheit liegen");
+
+    struct Seen {
+        std::string text;
+        bool popupShown = false;
+    } seen;
+    const DWORD thread = GetCurrentThreadId();
+    HWND popup = grid.PopupWindow();
+    std::thread answer([&] {
+        HWND box = nullptr;
+        for (int i = 0; i < 200 && !box; ++i, Sleep(25)) {
+            EnumThreadWindows(
+                thread,
+                [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+                    char cls[16] = {};
+                    GetClassNameA(w, cls, sizeof cls);
+                    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
+                    *reinterpret_cast<HWND*>(lp) = w;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&box));
+        }
+        if (!box) return;
+        char text[256] = {};
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+        seen.text = text;
+        seen.popupShown = IsWindowVisible(popup) != FALSE;
+        PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    });
     SendMessageA(editors->edZeit(), WM_KEYDOWN, VK_RETURN, 0);
+    answer.join();
     Pump();
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "Termin darf nicht in der Vergangenheit liegen");
-    editors->SetPopupMoment(MakeDateTime(2026, 12, 9), MakeTime(13, 14, 16));
-    EXPECT_TRUE(editors->edZeitValidate(error));
-    grid.ClosePopup();
+
+    EXPECT_EQ(seen.text, "Termin darf nicht in der Vergangenheit liegen.");
+    EXPECT_TRUE(seen.popupShown);
+    EXPECT_TRUE(grid.PopupOpen());
+    EXPECT_EQ(GetFocus(), editors->edZeit());
+    EXPECT_EQ(editors->PopupMoment(), MakeDateTime(2026, 12, 9, 13, 0, 0));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(source->Value("Startzeit"), "01.01.2030 08:00:00");
+    editors->SetPopupMoment(MakeDateTime(2026, 12, 10), MakeTime(9, 0, 0));  // corrected
+    CloseWithButton();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_EQ(source->Value("Startzeit"), "10.12.2026 09:00:00");
 }
 
 TEST_F(JobEditorsWin, OperationListOpensUnderTheCellAndWritesTheChoice) {
