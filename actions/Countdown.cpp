@@ -13,6 +13,32 @@ namespace {
 constexpr char kCaption[] = "Countdown herunterfahren";
 constexpr COLORREF kRed = RGB(255, 0, 0);
 
+// The windows of this thread that take input now, disabled for the lifetime
+// of the object and enabled again after it.
+class ThreadWindowsDisabled {
+public:
+    explicit ThreadWindowsDisabled(bool active) {
+        if (!active) return;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+                if (IsWindowEnabled(w)) reinterpret_cast<std::vector<HWND>*>(lp)->push_back(w);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&windows_));
+        for (HWND w : windows_) EnableWindow(w, FALSE);
+    }
+    ~ThreadWindowsDisabled() {
+        for (HWND w : windows_)
+            if (IsWindow(w)) EnableWindow(w, TRUE);
+    }
+    ThreadWindowsDisabled(const ThreadWindowsDisabled&) = delete;
+    ThreadWindowsDisabled& operator=(const ThreadWindowsDisabled&) = delete;
+
+private:
+    std::vector<HWND> windows_;
+};
+
 }  // namespace
 
 TfrmCountdown::TfrmCountdown(CountdownOptions options) : options_(std::move(options)) {}
@@ -22,10 +48,11 @@ INT_PTR TfrmCountdown::ShowModal() {
     const std::vector<WORD> tmpl = win::EmptyDialogTemplate(
         WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND,
         WS_EX_TOPMOST | WS_EX_DLGMODALFRAME);
-    const bool disable = options_.disableWhileShown && IsWindowEnabled(options_.disableWhileShown);
-    if (disable) EnableWindow(options_.disableWhileShown, FALSE);
-    const INT_PTR r = RunModal(tmpl, nullptr);
-    if (disable) EnableWindow(options_.disableWhileShown, TRUE);
+    INT_PTR r = -1;
+    {
+        ThreadWindowsDisabled disabled(options_.disableProgramWindows);
+        r = RunModal(tmpl, nullptr);
+    }
     Label1_ = Label2_ = Button1_ = nullptr;
     return r;
 }

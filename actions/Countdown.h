@@ -18,10 +18,10 @@ struct CountdownOptions {
     // Interval of Timer1. Tests shorten it, or make it long and send the timer
     // messages themselves.
     UINT timerIntervalMs = 1000;
-    // A window of the program (the main window) kept disabled while the dialog
-    // shows. The dialog has no owner, so it stays visible when that window is
-    // hidden in the tray.
-    HWND disableWhileShown = nullptr;
+    // Every window of the program (of the calling thread: the main window,
+    // the log viewer, ...) is kept disabled while the dialog shows. The dialog
+    // has no owner, so it stays visible when the main window is in the tray.
+    bool disableProgramWindows = false;
     // Called once the dialog and its controls exist, before it is shown.
     std::function<void(HWND dialog)> onCreated;
 };

@@ -119,7 +119,7 @@ TEST(Countdown, LooksAndPlacement) {
     mainWnd = main;
     CountdownOptions o;
     o.timerIntervalMs = kNever;
-    o.disableWhileShown = main;
+    o.disableProgramWindows = true;
     o.onCreated = [](HWND dlg) {
         Seen& s = *out;
         s.caption = TextOf(dlg);

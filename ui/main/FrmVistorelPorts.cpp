@@ -30,7 +30,7 @@ std::string TfrmVistorel::SchedulerPorts::RunJobAction(engine::Cursor& job) {
 
 bool TfrmVistorel::SchedulerPorts::ConfirmShutdownCountdown() {
     actions::CountdownOptions o;
-    o.disableWhileShown = w_.hwnd();
+    o.disableProgramWindows = true;
     return actions::ConfirmShutdownCountdown(o);
 }
 

@@ -16,7 +16,9 @@
 #include <mutex>
 #include <thread>
 
+#include "actions/Countdown.h"
 #include "app/Autostart.h"
+#include "jobs/Tables.h"
 #include "tests/jobs/TempDir.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
@@ -146,6 +148,10 @@ protected:
         if (realBoxes) {  // what the user sees, for a BoxPresser to answer
             env.messageBox = win::SystemMessageBox;
             win::SetErrorSink(nullptr);
+        }
+        // An earlier test's window ended the message loop: not this one's.
+        MSG quit;
+        while (PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
         window = std::make_unique<TfrmVistorel>(std::move(env));
         return *window;
@@ -348,6 +354,65 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceDeletesAfterAskingAndEmptiesOnlyOnY
     log->Timer1Timer();
     log->grid().Reload();
     EXPECT_EQ(log->grid().rowCount(), 0);
+}
+
+// The countdown before a restart keeps every window of the program disabled,
+// the log viewer too, and gives them back when it ends.
+TEST_F(MainWindowTest, CountdownDisablesEveryWindowOfTheProgram) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    SendMessageA(Item(ids::Button2), BM_CLICK, 0, 0);
+    HWND log = w.frmLog()->hwnd();
+    {
+        engine::Session session("test");
+        engine::Cursor timer(session, dir.path() + kTimerTableFile);
+        timer.Open();
+        timer.Append();
+        timer.FieldByName("Wochentag").SetAsString("Jeden Tag");
+        timer.FieldByName("Uhrzeit").SetAsTime(MakeTime(9, 0));
+        timer.FieldByName("Pfad").SetAsString("Neustart");
+        timer.FieldByName("Aktiv").SetAsString("Y");
+        timer.FieldByName("Intervall").SetAsString("N");
+        timer.FieldByName("WindowState").SetAsString("Standard");
+        timer.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime("2024-05-15 09:00"));
+        timer.Post();
+    }
+    SendMessageA(Item(ids::btnAktiv), BM_CLICK, 0, 0);
+
+    struct Seen {
+        bool shown = false, mainEnabled = true, logEnabled = true;
+    } seen;
+    const DWORD thread = GetCurrentThreadId();
+    std::thread cancel([&] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 400 && !dialog; ++i, Sleep(25)) {
+            EnumThreadWindows(
+                thread,
+                [](HWND h, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+                    // Nothing here may send to the window's thread, which
+                    // may be waiting for this one.
+                    if (!IsWindowVisible(h) || !GetDlgItem(h, actions::TfrmCountdown::kButton1Id)) return TRUE;
+                    *reinterpret_cast<HWND*>(lp) = h;
+                    return FALSE;
+                },
+                reinterpret_cast<LPARAM>(&dialog));
+        }
+        if (!dialog) return;
+        seen = {true, IsWindowEnabled(w.hwnd()) != FALSE, IsWindowEnabled(log) != FALSE};
+        PostMessageA(GetDlgItem(dialog, actions::TfrmCountdown::kButton1Id), BM_CLICK, 0, 0);
+    });
+    w.TimerTimer();
+    cancel.join();
+    EXPECT_TRUE(seen.shown);
+    EXPECT_FALSE(seen.mainEnabled);
+    EXPECT_FALSE(seen.logEnabled);
+    EXPECT_TRUE(IsWindowEnabled(w.hwnd()));
+    EXPECT_TRUE(IsWindowEnabled(log));
+    engine::Cursor& runLog = w.data().tblLog;
+    runLog.Refresh();
+    runLog.First();
+    ASSERT_EQ(runLog.RecordCount(), 1);
+    EXPECT_EQ(runLog.FieldByName("Fehler").AsString(), "abgebrochen");
 }
 
 // A drop handle as the shell builds it: DROPFILES followed by the paths.
