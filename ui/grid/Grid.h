@@ -50,6 +50,9 @@ public:
     // The control shown in the popup of a Popup column: a hidden child window
     // of the owner's. While the popup is open it is moved into the popup.
     void SetPopupControl(int column, HWND control);
+    // A read-only grid shows, sorts and deletes rows (Delete asks
+    // ConfirmDelete) but opens no editor and adds no row.
+    void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
 
     win::Dpi dpi() const { return dpi_; }
     GridModel& model() { return model_; }
@@ -93,7 +96,8 @@ public:
     // While a row is dragged: the window under the mouse, the drag source's
     // type name; accept starts true.
     std::function<void(HWND target, const std::string& sourceType, POINT screen, bool& accept)> DragOver;
-    // Ctrl+Delete asks here; without a handler rows are not deleted by key.
+    // Ctrl+Delete (Delete alone in a read-only grid) asks here; without a
+    // handler rows are not deleted by key.
     std::function<bool()> ConfirmDelete;
 
     // Paints the whole grid into dc (what WM_PAINT and WM_PRINTCLIENT show).
@@ -176,6 +180,7 @@ private:
     GridDataSource* source_ = nullptr;
     std::string previewField_;
     HFONT font_ = nullptr;
+    bool readOnly_ = false;
     std::map<int, HWND> popupControls_;
 
     // Off-screen painting.

@@ -23,7 +23,7 @@ std::string WindowText(HWND hwnd) {
 }  // namespace
 
 bool Grid::HasTextEditor(int column) const {
-    if (column < 0) return false;
+    if (column < 0 || readOnly_) return false;
     const Column& c = model_.column(column);
     switch (c.kind) {
         case ColumnKind::Text:
@@ -178,6 +178,7 @@ bool Grid::InsertRow() {
 }
 
 bool Grid::AddRow(void (GridDataSource::*add)()) {
+    if (readOnly_) return false;
     HideEditor();
     if (!Attempt([&] { (source_->*add)(); })) return false;
     SyncRows();
@@ -196,7 +197,9 @@ void Grid::DeleteRow() {
 
 void Grid::ToggleCheck() {
     int col = model_.focusColumn();
-    if (!source_ || col < 0 || model_.column(col).kind != ColumnKind::Check || model_.RowCount() == 0) return;
+    if (!source_ || readOnly_ || col < 0 || model_.column(col).kind != ColumnKind::Check ||
+        model_.RowCount() == 0)
+        return;
     std::string field = FieldOf(col);
     Attempt([&] { source_->SetValue(field, source_->Value(field) == "Y" ? "N" : "Y"); });
     Invalidate();

@@ -74,8 +74,8 @@ bool Grid::KeyDown(WPARAM key, bool fromEditor) {
             if (!ctrl && !shift) InsertRow();
             return true;
         case VK_DELETE:
-            if (ctrl) DeleteRow();
-            return ctrl;
+            if (ctrl || readOnly_) DeleteRow();
+            return ctrl || readOnly_;
         case VK_SPACE:
             if (!fromEditor && col >= 0 && model_.column(col).kind == ColumnKind::Check) {
                 ToggleCheck();

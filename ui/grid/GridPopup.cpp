@@ -50,7 +50,9 @@ HWND Grid::PopupWindow() const { return popup_ ? popup_->hwnd() : nullptr; }
 
 void Grid::OpenPopup() {
     int col = model_.focusColumn();
-    if (!source_ || col < 0 || model_.column(col).kind != ColumnKind::Popup || model_.RowCount() == 0) return;
+    if (!source_ || readOnly_ || col < 0 || model_.column(col).kind != ColumnKind::Popup ||
+        model_.RowCount() == 0)
+        return;
     auto it = popupControls_.find(col);
     if (it == popupControls_.end() || !IsWindow(it->second) || PopupOpen()) return;
     if (!CommitEdit()) return;

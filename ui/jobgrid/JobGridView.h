@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ui/data/CursorGridSource.h"
-#include "ui/data/CursorList.h"
+#include "ui/data/RowView.h"
 #include "ui/grid/Grid.h"
 
 namespace qv::ui {

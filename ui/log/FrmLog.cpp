@@ -10,23 +10,34 @@ namespace {
 constexpr int kNavigatorHeight = 25;
 constexpr int kPanelHeight = 36;
 
-std::vector<ListColumn> LogColumns() {
-    return {{"ID", "ID", 49, true},
-            {"Pfad", "Pfad", 189, false},
-            {"Fehler", "Fehler", 226, false},
-            {"Zeit", "Zeit", 113, false}};
+// ID hidden, then Pfad, Fehler and Zeit; widths designed at 96 dpi.
+std::vector<grid::Column> LogColumns(int dpi) {
+    auto make = [dpi](const char* field, int width) {
+        grid::Column c;
+        c.name = std::string("frmLog") + field;
+        c.field = field;
+        c.width = win::Scale(width, dpi);
+        return c;
+    };
+    std::vector<grid::Column> cols = {make("ID", 49), make("Pfad", 189), make("Fehler", 226),
+                                      make("Zeit", 113)};
+    cols[0].visible = false;
+    return cols;
 }
 
 }  // namespace
 
 TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBox, int dpi)
-    : tblLog_(tblLog), messageBox_(std::move(messageBox)), dpi_(dpi) {
+    : tblLog_(tblLog), messageBox_(std::move(messageBox)), dpi_(dpi), grid_(win::Dpi(dpi)) {
     using win::Scale;
     CreateWin(kClassName, 0, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, "LogDB", Scale(271, dpi),
               Scale(203, dpi), Scale(556, dpi), Scale(480, dpi), owner, nullptr);
     font_.reset(win::CreateUiFont(dpi));
-    grid_ = std::make_unique<CursorListView>(LogColumns(), "Pfad", dpi);
-    grid_->Create(hwnd(), kGridId);
+    grid_.Create(hwnd(), kGridId, 0, 0, 100, 100);
+    grid_.SetColumns(LogColumns(dpi));
+    grid_.SetPreviewField("Pfad");
+    grid_.SetReadOnly(true);
+    grid_.ConfirmDelete = [this] { return ConfirmDeleteRow(messageBox_, hwnd()); };
     DBNavigator1_.Create(hwnd(), kNavigatorId,
                          NavigatorButtons({win::NavButton::First, win::NavButton::Prior,
                                            win::NavButton::Next, win::NavButton::Last,
@@ -41,10 +52,14 @@ TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBo
                                hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kButton1Id)),
                                inst, nullptr);
     win::SetFontOnChildren(hwnd(), font_.get());
-    grid_->Bind(&tblLog_);
+    grid_.SetFont(font_.get());
+    source_ = std::make_unique<CursorGridSource>(tblLog_);
+    grid_.SetDataSource(source_.get());
     Layout();
     SetTimer(hwnd(), kTimer1Id, 1000, nullptr);
 }
+
+TfrmLog::~TfrmLog() { grid_.SetDataSource(nullptr); }
 
 void TfrmLog::Layout() {
     RECT rc{};
@@ -52,7 +67,7 @@ void TfrmLog::Layout() {
     const int nav = win::Scale(kNavigatorHeight, dpi_);
     const int panel = win::Scale(kPanelHeight, dpi_);
     const int gridHeight = rc.bottom - nav - panel;
-    grid_->SetBounds(0, 0, rc.right, gridHeight > 0 ? gridHeight : 0);
+    MoveWindow(grid_.hwnd(), 0, 0, rc.right, gridHeight > 0 ? gridHeight : 0, TRUE);
     DBNavigator1_.SetBounds(0, rc.bottom - nav - panel, rc.right, nav);
     MoveWindow(panel_, 0, rc.bottom - panel, rc.right, panel, TRUE);
     MoveWindow(Button1_, win::Scale(8, dpi_), rc.bottom - panel + win::Scale(4, dpi_),

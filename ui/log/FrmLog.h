@@ -1,6 +1,8 @@
 // The log viewer: a non-modal window listing the main window's run log cursor
-// (read-only), with a navigator and "Alle löschen". Created once; closing it
-// only hides it. It refreshes the cursor once a second from its creation on.
+// in a read-only grid (a click on a header sorts, each row shows its Pfad in
+// a preview line, Delete removes a row after the navigator's question), with a
+// navigator and "Alle löschen". Created once; closing it only hides it. It
+// refreshes the cursor once a second from its creation on.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +12,8 @@
 #include <memory>
 
 #include "engine/Table.h"
-#include "ui/data/CursorList.h"
+#include "ui/data/CursorGridSource.h"
+#include "ui/grid/Grid.h"
 #include "win/Handles.h"
 #include "win/MessageBox.h"
 #include "win/Navigator.h"
@@ -27,13 +30,15 @@ public:
     static constexpr UINT_PTR kTimer1Id = 1;
 
     TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBox, int dpi);
+    ~TfrmLog() override;
 
     // Shows the window, or brings it to the front when shown.
     void ShowAndRaise();
     void Timer1Timer();
     void Button1Click();  // "Alle löschen"
 
-    CursorListView& grid() { return *grid_; }
+    grid::Grid& grid() { return grid_; }
+    CursorGridSource& source() { return *source_; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -45,7 +50,8 @@ private:
     win::MessageBoxFn messageBox_;
     int dpi_;
     win::Font font_;
-    std::unique_ptr<CursorListView> grid_;
+    std::unique_ptr<CursorGridSource> source_;
+    grid::Grid grid_;
     win::Navigator DBNavigator1_;
     HWND panel_ = nullptr;
     HWND Button1_ = nullptr;

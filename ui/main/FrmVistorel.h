@@ -22,7 +22,7 @@
 #include "actions/Shutdown.h"
 #include "jobs/JobData.h"
 #include "schedule/Scheduler.h"
-#include "ui/data/CursorList.h"
+#include "ui/data/RowView.h"
 #include "ui/log/FrmLog.h"
 #include "ui/jobgrid/JobEditors.h"
 #include "ui/jobgrid/JobGridView.h"

@@ -310,21 +310,53 @@ TEST_F(MainWindowTest, ErrorIndicatorLightsAndClearsOnClick) {
     EXPECT_FALSE(GetWindowLongA(image, GWL_STYLE) & WS_VISIBLE);
 }
 
-TEST_F(MainWindowTest, LogViewerIsCreatedOnceDeletesAfterAskingAndEmptiesOnlyOnYes) {
+TEST_F(MainWindowTest, LogViewerIsCreatedOnceSortsDeletesAfterAskingAndEmptiesOnlyOnYes) {
     TfrmVistorel& w = Build();
     w.FormCreate();
     w.data().AppendLogEntry("C:\\a.exe", "Datei nicht gefunden");
     w.data().AppendLogEntry("C:\\b.exe", "abgebrochen");
+    w.data().AppendLogEntry("C:\\c.exe", "abgebrochen");
     SendMessageA(Item(ids::Button2), BM_CLICK, 0, 0);
     TfrmLog* log = w.frmLog();
     ASSERT_NE(log, nullptr);
     EXPECT_EQ(Text(log->hwnd()), "LogDB");
     EXPECT_TRUE(IsWindowVisible(log->hwnd()));
-    log->grid().Reload();
-    ASSERT_EQ(log->grid().rowCount(), 2);
-    EXPECT_EQ(log->grid().cellText(0, 0), "C:\\a.exe");  // ID is hidden
-    EXPECT_EQ(log->grid().cellText(1, 1), "abgebrochen");
-    EXPECT_EQ(log->grid().cellText(0, 2), "15.05.2024 10:00:00");  // the grid's date form
+    grid::Grid& g = log->grid();
+    g.Reload();
+    ASSERT_EQ(g.model().RowCount(), 3);
+    EXPECT_FALSE(g.model().column(0).visible);  // ID
+    EXPECT_EQ(log->source().CellText(0, "Pfad"), "C:\\a.exe");
+    EXPECT_EQ(log->source().CellText(1, "Fehler"), "abgebrochen");
+    EXPECT_EQ(log->source().CellText(0, "Zeit"), "15.05.2024 10:00:00");  // the grid's date form
+    EXPECT_GT(g.model().metrics().previewHeight, 0);  // the Pfad line under each row
+
+    // A click on a header sorts by it, a second click the other way round.
+    const int pfad = g.model().FindColumn("frmLogPfad");
+    auto clickHeader = [&] {
+        const grid::Rect h = g.model().HeaderRect(pfad);
+        const LPARAM at = MAKELPARAM((h.left + h.right) / 2, (h.top + h.bottom) / 2);
+        SendMessageA(g.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageA(g.hwnd(), WM_LBUTTONUP, 0, at);
+    };
+    clickHeader();
+    EXPECT_EQ(g.model().column(pfad).sort, grid::SortMark::Up);
+    EXPECT_EQ(g.model().DataRow(0), 0);
+    clickHeader();
+    EXPECT_EQ(g.model().column(pfad).sort, grid::SortMark::Down);
+    EXPECT_EQ(g.model().DataRow(0), 2);
+
+    // Nothing can be typed or added; Delete asks the navigator's question.
+    ASSERT_TRUE(g.FocusCell(0, pfad));  // c.exe, first when sorted down
+    SendMessageA(g.hwnd(), WM_CHAR, 'x', 0);
+    SendMessageA(g.hwnd(), WM_KEYDOWN, VK_INSERT, 0);
+    EXPECT_FALSE(g.EditorVisible());
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 3);
+    SendMessageA(g.hwnd(), WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Datensatz l\xf6schen?");
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 2);
+    w.data().tblLog.Last();
+    EXPECT_EQ(w.data().tblLog.FieldByName("Pfad").AsString(), "C:\\b.exe");  // c.exe went
 
     // Closing hides; the next click shows the same window.
     SendMessageA(log->hwnd(), WM_CLOSE, 0, 0);
@@ -333,11 +365,11 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceDeletesAfterAskingAndEmptiesOnlyOnY
     EXPECT_EQ(w.frmLog(), log);
     EXPECT_TRUE(IsWindowVisible(log->hwnd()));
 
-    // Its navigator deletes one entry after the same question as the main window's.
+    // Its navigator deletes one entry after the same question.
     HWND nav = GetDlgItem(log->hwnd(), TfrmLog::kNavigatorId);
     SendMessageA(GetDlgItem(nav, win::Navigator::kFirstButtonId + 4), BM_CLICK, 0, 0);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Datensatz l\xf6schen?");
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "Datensatz l\xf6schen?");
     EXPECT_EQ(w.data().tblLog.RecordCount(), 1);
 
     boxes.clear();
@@ -352,8 +384,8 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceDeletesAfterAskingAndEmptiesOnlyOnY
     EXPECT_EQ(w.data().tblLog.RecordCount(), 0);
     // The viewer's timer refreshes the list from the cursor.
     log->Timer1Timer();
-    log->grid().Reload();
-    EXPECT_EQ(log->grid().rowCount(), 0);
+    g.Reload();
+    EXPECT_EQ(g.model().RowCount(), 0);
 }
 
 // The countdown before a restart keeps every window of the program disabled,
