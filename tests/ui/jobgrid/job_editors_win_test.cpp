@@ -15,6 +15,7 @@
 #include "ui/jobgrid/JobGridColumns.h"
 #include "ui/grid/Grid.h"
 #include "ui/grid/MemoryGridSource.h"
+#include "tests/win/WaitDialog.h"
 
 using namespace qv;
 using namespace qv::ui;
@@ -211,19 +212,7 @@ TEST_F(JobEditorsWin, TimeFieldRefusesAPastMomentAndKeepsThePopupOpen) {
     const DWORD thread = GetCurrentThreadId();
     HWND popup = grid.PopupWindow();
     std::thread answer([&] {
-        HWND box = nullptr;
-        for (int i = 0; i < 200 && !box; ++i, Sleep(25)) {
-            EnumThreadWindows(
-                thread,
-                [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
-                    char cls[16] = {};
-                    GetClassNameA(w, cls, sizeof cls);
-                    if (lstrcmpA(cls, "#32770") != 0 || !IsWindowVisible(w)) return TRUE;
-                    *reinterpret_cast<HWND*>(lp) = w;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&box));
-        }
+        HWND box = qv::testing::WaitDialogOfThread(thread, IDOK, 5000);
         if (!box) return;
         char text[256] = {};
         GetDlgItemTextA(box, 0xFFFF, text, sizeof text);

@@ -20,6 +20,7 @@
 #include "app/Autostart.h"
 #include "jobs/Tables.h"
 #include "tests/jobs/TempDir.h"
+#include "tests/win/WaitDialog.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
 
@@ -416,19 +417,7 @@ TEST_F(MainWindowTest, CountdownDisablesEveryWindowOfTheProgram) {
     } seen;
     const DWORD thread = GetCurrentThreadId();
     std::thread cancel([&] {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 400 && !dialog; ++i, Sleep(25)) {
-            EnumThreadWindows(
-                thread,
-                [](HWND h, LPARAM lp) __attribute__((stdcall)) -> BOOL {
-                    // Nothing here may send to the window's thread, which
-                    // may be waiting for this one.
-                    if (!IsWindowVisible(h) || !GetDlgItem(h, actions::TfrmCountdown::kButton1Id)) return TRUE;
-                    *reinterpret_cast<HWND*>(lp) = h;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&dialog));
-        }
+        HWND dialog = qv::testing::WaitDialogOfThread(thread, actions::TfrmCountdown::kButton1Id, 10000);
         if (!dialog) return;
         seen = {true, IsWindowEnabled(w.hwnd()) != FALSE, IsWindowEnabled(log) != FALSE};
         PostMessageA(GetDlgItem(dialog, actions::TfrmCountdown::kButton1Id), BM_CLICK, 0, 0);
