@@ -83,4 +83,21 @@ DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, 
     return base;
 }
 
+std::vector<DateTime> NextStarts(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base,
+                                 int count) {
+    std::vector<DateTime> starts;
+    starts.reserve(count > 0 ? static_cast<size_t>(count) : 0);
+    for (DateTime at = base; static_cast<int>(starts.size()) < count;) {
+        at = CalcNextStart(rule, time, mode, at);
+        starts.push_back(at);
+    }
+    return starts;
+}
+
+bool NamesNoWeekday(const std::string& rule) { return !IsMonthlyRule(rule) && WeekdaysOfRule(rule) == 0; }
+
+const char* NoLaterStartReason(const std::string& rule) {
+    return NamesNoWeekday(rule) ? "kein Wochentag" : "Intervall 00:00";
+}
+
 }  // namespace qv

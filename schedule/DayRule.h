@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/DateTime.h"
 
@@ -42,5 +43,16 @@ enum class StartMode { Fixed, Interval };
 // Returns base itself when the rule names no weekday. The result is never
 // earlier than base.
 DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base);
+
+// The next count starts from base, each counted from the one before, as the
+// tick would store them run after run. A rule that cannot move a start on
+// repeats it; the caller decides how to show that.
+std::vector<DateTime> NextStarts(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base,
+                                 int count);
+
+// A rule that cannot move a start on names no weekday (and is not monthly),
+// or counts an interval of nothing. The run log's words for each.
+bool NamesNoWeekday(const std::string& rule);
+const char* NoLaterStartReason(const std::string& rule);
 
 }  // namespace qv

@@ -29,19 +29,8 @@ bool RescheduleJob(engine::Cursor& job, DateTime now) {
     return StoreNextStart(job, NextStartBase(job, now), now);
 }
 
-namespace {
-
-// A monthly rule always moves on; any other moves on unless it names no
-// weekday, or counts an interval of nothing.
-bool NamesNoWeekday(const std::string& rule) {
-    return !IsMonthlyRule(rule) && WeekdaysOfRule(rule) == 0;
-}
-
-}  // namespace
-
 std::string StuckRuleReason(engine::Cursor& job) {
-    if (NamesNoWeekday(job.FieldByName("Wochentag").AsString())) return "kein Wochentag";
-    return "Intervall 00:00";
+    return NoLaterStartReason(job.FieldByName("Wochentag").AsString());
 }
 
 std::string StuckRuleNotice(engine::Cursor& job) {

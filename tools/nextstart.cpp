@@ -74,16 +74,13 @@ int main(int argc, char** argv) {
 
     // Compute everything first, so an out-of-range result leaves stdout empty.
     const qv::DateTime last = qv::MakeDateTime(9999, 12, 31, 23, 59, 59, 999);
-    std::vector<qv::DateTime> starts;
-    starts.reserve(static_cast<size_t>(count));
-    qv::DateTime at = *base;
-    for (long i = 0; i < count; ++i) {
-        at = qv::CalcNextStart(rule, *time, mode, at);
-        if (at > last) {
-            std::fprintf(stderr, "nextstart: start %ld lies beyond the year 9999\n", i + 1);
+    const std::vector<qv::DateTime> starts = qv::NextStarts(rule, *time, mode, *base, static_cast<int>(count));
+    for (size_t i = 0; i < starts.size(); ++i) {
+        if (starts[i] > last) {
+            std::fprintf(stderr, "nextstart: start %lu lies beyond the year 9999\n",
+                         static_cast<unsigned long>(i + 1));
             return 1;
         }
-        starts.push_back(at);
     }
     std::string out;
     out.reserve(starts.size() * 24);
