@@ -67,6 +67,13 @@ struct MenuTraits {
     static HMENU invalid() { return nullptr; }
     static void close(HMENU h) { DestroyMenu(h); }
 };
+// A window the owner destroys itself (a tooltip, which no parent takes down).
+struct WindowTraits {
+    static HWND invalid() { return nullptr; }
+    static void close(HWND h) {
+        if (IsWindow(h)) DestroyWindow(h);
+    }
+};
 struct ImageListTraits {
     static HIMAGELIST invalid() { return nullptr; }
     static void close(HIMAGELIST h);
@@ -83,6 +90,7 @@ using Bitmap = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;
 using Icon = UniqueHandle<HICON, IconTraits>;
 using Menu = UniqueHandle<HMENU, MenuTraits>;
 using ImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
+using WindowHandle = UniqueHandle<HWND, WindowTraits>;
 
 // A window's device context, from GetDC, released with ReleaseDC.
 class WindowDC {

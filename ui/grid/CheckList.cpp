@@ -128,6 +128,8 @@ LRESULT CheckList::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 InvalidateRect(hwnd(), nullptr, FALSE);
                 return 0;
             }
+            // The window that holds the list decides (a popup closes).
+            if (wp == VK_ESCAPE || wp == VK_RETURN) return SendMessageA(GetParent(hwnd()), WM_KEYDOWN, wp, lp);
             break;
         default: break;
     }

@@ -1,6 +1,7 @@
 // A check list: one line per item with a check box that is either ticked or
 // cleared. A click anywhere on an item, or the space bar on the selected item,
 // toggles it and reports the toggle; setting a state from code reports nothing.
+// Escape and Enter go to the window that holds the list.
 #pragma once
 
 #include <windows.h>

@@ -208,6 +208,7 @@ bool Grid::Attempt(const std::function<void()>& change) {
 // ---------------------------------------------------------------- messages
 
 LRESULT Grid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg >= WM_MOUSEFIRST && msg <= WM_MBUTTONDBLCLK) TrackHint(msg, wp, lp);
     switch (msg) {
         case WM_ERASEBKGND: return 1;
         case WM_PAINT: OnPaint(); return 0;

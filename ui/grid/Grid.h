@@ -80,6 +80,14 @@ public:
     bool PopupOpen() const { return popupColumn_ >= 0; }
     HWND PopupWindow() const;
 
+    // The open popup takes the popup control's present size (the control grew).
+    void FitPopup();
+
+    // Hints of single cells: asked through CellHint when the mouse comes to
+    // rest on a new cell, shown in a tooltip made at the first hint.
+    void SetHintTime(int ms);
+    HWND HintWindow() const { return hint_.get(); }
+
     GridLayoutDesc SaveLayout() const { return model_.SaveLayout(); }
     void ApplyLayout(const GridLayoutDesc& layout);
     // Rereads row count, order and values from the data source.
@@ -96,6 +104,8 @@ public:
     // While a row is dragged: the window under the mouse, the drag source's
     // type name; accept starts true.
     std::function<void(HWND target, const std::string& sourceType, POINT screen, bool& accept)> DragOver;
+    // The hint of a cell (display text may span lines); empty for none.
+    std::function<std::string(int column, int dataRow)> CellHint;
     // Ctrl+Delete (Delete alone in a read-only grid) asks here; without a
     // handler rows are not deleted by key.
     std::function<bool()> ConfirmDelete;
@@ -168,7 +178,14 @@ private:
 
     // GridPopup.cpp.
     LRESULT PopupControlProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
+    void PlacePopup(UINT flags);
     void FinishPopup();
+
+    // GridHint.cpp.
+    void TrackHint(UINT msg, WPARAM wp, LPARAM lp);
+    void PauseHint(bool paused);
+    void SetHintTool(const RECT& rect);
+    bool EnsureHintWindow();
 
     // GridPaint.cpp.
     void OnPaint();
@@ -204,6 +221,12 @@ private:
     HWND popupControlParent_ = nullptr;
     win::Subclass popupControlHook_;
     RECT popupControlRect_{};
+
+    // Cell hints.
+    win::WindowHandle hint_;
+    int hintRow_ = -1, hintColumn_ = -1;
+    std::string hintText_;
+    int hintTime_ = 0;  // 0: the tooltip's own
 
     // Mouse tracking.
     enum class Track { None, Width, Header, RowArmed, RowDrag };

@@ -57,6 +57,7 @@ void Grid::OpenPopup() {
     if (it == popupControls_.end() || !IsWindow(it->second) || PopupOpen()) return;
     if (!CommitEdit()) return;
     HideEditor();
+    PauseHint(true);
     HWND control = it->second;
     if (InitPopup) InitPopup(col);
 
@@ -65,32 +66,43 @@ void Grid::OpenPopup() {
     popupControlParent_ = GetParent(control);
     popupControlRect_ = cr;
     MapWindowPoints(nullptr, popupControlParent_, reinterpret_cast<POINT*>(&popupControlRect_), 2);
-    int cw = cr.right - cr.left, ch = cr.bottom - cr.top;
-    RECT frame{0, 0, cw, ch};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(popup_->hwnd(), GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(popup_->hwnd(), GWL_EXSTYLE)));
-    int pw = frame.right - frame.left, ph = frame.bottom - frame.top;
-
-    RECT cell = CellRect(model_.focusRow(), col);
-    MapWindowPoints(hwnd(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
-    const RECT work = win::WorkAreaNear(cell);
-    int x = std::clamp(static_cast<int>(cell.left), static_cast<int>(work.left),
-                       std::max(static_cast<int>(work.left), static_cast<int>(work.right) - pw));
-    int y = cell.bottom;
-    if (y + ph > work.bottom) y = cell.top - ph;  // no room below: above the cell
 
     SetWindowTextA(popup_->hwnd(), model_.column(col).HeaderText().c_str());
     SetParent(control, popup_->hwnd());
-    MoveWindow(control, 0, 0, cw, ch, FALSE);
+    MoveWindow(control, 0, 0, cr.right - cr.left, cr.bottom - cr.top, FALSE);
     ShowWindow(control, SW_SHOW);
     popupControlHook_.Install(control,
                               [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return PopupControlProc(w, m, wp, lp); });
     popupColumn_ = col;
     popupDataRow_ = source_->CurrentRow();
     popup_->Open();
-    SetWindowPos(popup_->hwnd(), HWND_TOP, x, y, pw, ph, SWP_SHOWWINDOW);
+    PlacePopup(SWP_SHOWWINDOW);
     SetActiveWindow(popup_->hwnd());
     SetFocus(control);
+}
+
+// Sized to the control, below the cell, or above it when the screen has no
+// room below.
+void Grid::PlacePopup(UINT flags) {
+    RECT cr;
+    GetWindowRect(popupControls_[popupColumn_], &cr);
+    RECT frame{0, 0, cr.right - cr.left, cr.bottom - cr.top};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(popup_->hwnd(), GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(popup_->hwnd(), GWL_EXSTYLE)));
+    const int pw = frame.right - frame.left, ph = frame.bottom - frame.top;
+
+    RECT cell = CellRect(model_.focusRow(), popupColumn_);
+    MapWindowPoints(hwnd(), nullptr, reinterpret_cast<POINT*>(&cell), 2);
+    const RECT work = win::WorkAreaNear(cell);
+    int x = std::clamp(static_cast<int>(cell.left), static_cast<int>(work.left),
+                       std::max(static_cast<int>(work.left), static_cast<int>(work.right) - pw));
+    int y = cell.bottom;
+    if (y + ph > work.bottom) y = cell.top - ph;
+    SetWindowPos(popup_->hwnd(), HWND_TOP, x, y, pw, ph, flags);
+}
+
+void Grid::FitPopup() {
+    if (PopupOpen()) PlacePopup(SWP_NOACTIVATE);
 }
 
 void Grid::ClosePopup() {
@@ -105,6 +117,7 @@ void Grid::FinishPopup() {
     popupColumn_ = -1;
     HWND control = popupControls_[col];
     popupControlHook_.Remove();
+    PauseHint(false);
     ShowWindow(popup_->hwnd(), SW_HIDE);
     ShowWindow(control, SW_HIDE);
     SetParent(control, popupControlParent_);
