@@ -1,5 +1,8 @@
 #include "ui/jobgrid/JobEditorRules.h"
 
+#include <cstdio>
+#include <vector>
+
 #include "ui/data/DisplayFormat.h"
 
 namespace qv::ui {
@@ -70,6 +73,47 @@ StartCloseResult StartPopupClose(DateTime now, DateTime date, TimeOfDay time,
     next.ms -= next.ms % kMsPerSecond;
     r.text = FormatDisplayDateTime(next);
     return r;
+}
+
+std::string FormatListedStart(DateTime dt) {
+    static const char* const kDays[] = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
+    const CivilDateTime c = ToCivil(dt);
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%s %02d.%02d.%04d %02d:%02d", kDays[DayOfWeek(dt) - 1], c.day, c.month, c.year,
+                  c.hour, c.minute);
+    return buf;
+}
+
+namespace {
+
+// first (when given) and the starts after it that lie each later than the one
+// before; words close a list that cannot go on.
+std::string StartsText(const RowRule& row, DateTime from, const DateTime* first) {
+    std::string text = "N\xe4" "chste Starts:";
+    const std::optional<TimeOfDay> time = ParseTime(row.uhrzeit);
+    if (!time) return text + "\r\nkeine Zeit eingetragen";
+    std::vector<DateTime> starts;
+    if (first) starts.push_back(*first);
+    const StartMode mode = IsYes(row.intervall) ? StartMode::Interval : StartMode::Fixed;
+    DateTime last = from;
+    for (DateTime at : NextStarts(row.wochentag, *time, mode, from, kListedStarts - static_cast<int>(starts.size()))) {
+        if (!(at > last)) break;
+        starts.push_back(at);
+        last = at;
+    }
+    for (DateTime at : starts) text += "\r\n" + FormatListedStart(at);
+    if (static_cast<int>(starts.size()) == kListedStarts) return text;
+    const std::string why = std::string(" (") + NoLaterStartReason(row.wochentag) + ")";
+    return text + (starts.empty() ? "\r\nkein sp\xe4terer Start" : "\r\ndanach keiner mehr") + why;
+}
+
+}  // namespace
+
+std::string NextStartsText(const RowRule& row, DateTime now) { return StartsText(row, now, nullptr); }
+
+std::string NextStartsTextFrom(const RowRule& row, DateTime now, DateTime next) {
+    if (!(next > now)) return NextStartsText(row, now);
+    return StartsText(row, next, &next);
 }
 
 const std::array<const char*, 4>& OperationNames() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/DateTime.h"
+#include "schedule/DayRule.h"
 
 namespace qv::ui {
 
@@ -52,6 +53,23 @@ struct StartCloseResult {
 };
 StartCloseResult StartPopupClose(DateTime now, DateTime date, TimeOfDay time,
                                  const std::function<DateTime(DateTime base)>& nextStart);
+
+// The next starts of a row's rule, as both popups and the Startzeit hint list
+// them: a heading, then one line each ("Mi 15.05.2024 10:00"). A rule that
+// gives no later start says so in words instead, and a list that stops early
+// (an interval of 00:00) ends with those words; so does a row without a time.
+constexpr int kListedStarts = 5;
+// Wochentag, Uhrzeit and Intervall as the grid shows them.
+struct RowRule {
+    std::string wochentag, uhrzeit, intervall;
+};
+std::string FormatListedStart(DateTime dt);
+// The starts the rule gives from now.
+std::string NextStartsText(const RowRule& row, DateTime now);
+// The starts when the job's next start is set to next: next itself, then the
+// ones the rule gives after it. A next start that has passed is due at once,
+// and the starts after it count from now.
+std::string NextStartsTextFrom(const RowRule& row, DateTime now, DateTime next);
 
 // The operation names of the action column's list, in list order.
 const std::array<const char*, 4>& OperationNames();

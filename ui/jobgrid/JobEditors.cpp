@@ -44,16 +44,97 @@ SYSTEMTIME ToSystemTime(DateTime dt) {
 
 }  // namespace
 
-// pnlZeit: the month calendar with the time field under it. Reports the time
-// field's check moments: Enter in it, or leaving it after a change.
-class TimePanel : public win::Window {
+// A popup control of the grid: a top part (the check list, or the calendar
+// with the time field) and under it the next starts the row's rule gives. It
+// is as wide as the top part, or wider when a start's line needs it, and as
+// high as the list of starts needs; the focus it gets goes to the top part.
+class StartsPanel : public win::Window {
+public:
+    HWND CreatePanel(const char* className, HWND parent, win::Dpi dpi, HFONT font) {
+        dpi_ = dpi;
+        font_ = font;
+        HWND h = CreateWin(className, 0, WS_CHILD | WS_CLIPCHILDREN, "", 0, 0, 10, 10, parent, nullptr);
+        if (!h) throw std::runtime_error("Auswahl kann nicht erzeugt werden");
+        starts_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, h,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStartsId)), GetModuleHandleA(nullptr),
+                                  nullptr);
+        SendMessageA(starts_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+        return h;
+    }
+    // The top part's size and the window that takes the focus. Returns the
+    // panel's width, which the top part may take too.
+    int SetTop(int width, int height, HWND focusTarget) {
+        focusTarget_ = focusTarget;
+        topHeight_ = height;
+        // Sample lines: every weekday's abbreviation with a date and a time.
+        std::string widest;
+        for (int d = 0; d < 7; ++d) widest += FormatListedStart(MakeDateTime(2028, 8, 20 + d, 20, 58)) + "\r\n";
+        width_ = std::max<int>(width, Measure(widest, 0).cx + 2 * Margin());
+        std::string full = "x";
+        for (int i = 0; i < kListedStarts; ++i) full += "\r\nx";
+        startsHeight_ = static_cast<int>(Measure(full, TextWidth()).cy);
+        Arrange();
+        return width_;
+    }
+    // Shows text under the top part; true when the panel grew to hold it.
+    bool ShowStarts(const std::string& text) {
+        SetWindowTextA(starts_, text.c_str());
+        const int need = static_cast<int>(Measure(text, TextWidth()).cy);
+        if (need <= startsHeight_) return false;
+        startsHeight_ = need;
+        Arrange();
+        return true;
+    }
+    HWND starts() const { return starts_; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+        if (msg == WM_SETFOCUS && focusTarget_) {
+            SetFocus(focusTarget_);
+            return 0;
+        }
+        return Default(msg, wp, lp);
+    }
+
+private:
+    static constexpr int kStartsId = 9;
+    int Margin() const { return dpi_.Scale(4); }
+    int TextWidth() const { return width_ - 2 * Margin(); }
+    // The size text takes in the panel's font: broken into lines at width,
+    // or at its own line ends only when width is 0. As the label draws it.
+    SIZE Measure(const std::string& text, int width) const {
+        win::WindowDC dc(starts_);
+        win::SelectGuard g(dc.get(), font_);
+        RECT r{0, 0, width, 0};
+        const UINT wrap = width > 0 ? DT_WORDBREAK : 0;
+        DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &r,
+                  DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | wrap);
+        return SIZE{r.right - r.left, r.bottom - r.top};
+    }
+    void Arrange() {
+        MoveWindow(starts_, Margin(), topHeight_ + Margin(), TextWidth(), startsHeight_, TRUE);
+        SetWindowPos(hwnd(), nullptr, 0, 0, width_, topHeight_ + startsHeight_ + 2 * Margin(),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+
+    win::Dpi dpi_;
+    HFONT font_ = nullptr;
+    HWND starts_ = nullptr;
+    HWND focusTarget_ = nullptr;
+    int topHeight_ = 0, width_ = 0, startsHeight_ = 0;
+};
+
+// pnlZeit: the month calendar with the time field under it, and the next
+// starts. Reports every change of the moment, and the time field's check
+// moments: Enter in it, or leaving it after a change.
+class TimePanel : public StartsPanel {
 public:
     std::function<void()> onValidate;
+    std::function<void()> onChange;
 
     // The calendar measures itself in the font; the rest is designed at 96 dpi.
     HWND Create(HWND parent, win::Dpi dpi, HFONT font) {
-        HWND h = CreateWin("QvTimePanel", 0, WS_CHILD | WS_CLIPCHILDREN, "", 0, 0, 10, 10, parent, nullptr);
-        if (!h) throw std::runtime_error("Zeitauswahl kann nicht erzeugt werden");
+        HWND h = CreatePanel("QvTimePanel", parent, dpi, font);
         HINSTANCE inst = GetModuleHandleA(nullptr);
         calendar_ = CreateWindowExA(0, MONTHCAL_CLASSA, "", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 10, 10, h,
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kCalendarId)), inst, nullptr);
@@ -76,7 +157,7 @@ public:
         }
         SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SendMessageA(time_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        MoveWindow(h, 0, 0, cw, chh + px(32), FALSE);
+        SetTop(cw, chh + px(32), nullptr);
         return h;
     }
     HWND calendar() const { return calendar_; }
@@ -89,13 +170,16 @@ protected:
         if (msg == WM_NOTIFY) {
             auto* hdr = reinterpret_cast<NMHDR*>(lp);
             if (hdr->hwndFrom == time_ && hdr->code == DTN_DATETIMECHANGE) changed_ = true;
+            if (onChange && ((hdr->hwndFrom == time_ && hdr->code == DTN_DATETIMECHANGE) ||
+                             (hdr->hwndFrom == calendar_ && hdr->code == MCN_SELCHANGE)))
+                onChange();
             // Leaving the field for another control of the popup checks it;
             // leaving the popup closes it, and the closing does the check.
             if (hdr->hwndFrom == time_ && hdr->code == NM_KILLFOCUS && changed_ && WithinPopup(focusTo_))
                 Validate();
             return 0;
         }
-        return Default(msg, wp, lp);
+        return StartsPanel::HandleMessage(msg, wp, lp);
     }
 
 private:
@@ -134,17 +218,21 @@ JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& 
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES};
     InitCommonControlsEx(&icc);
 
+    dayPanel_ = std::make_unique<StartsPanel>();
+    dayPanel_->CreatePanel("QvDayRulePanel", main_, dpi_, font_.get());
     const int listWidth = dpi_.Scale(120);
-    chkWochentag_.Create(main_, kChkWochentagId, 0, 0, listWidth, dpi_.Scale(100));
+    chkWochentag_.Create(dayPanel_->hwnd(), kChkWochentagId, 0, 0, listWidth, dpi_.Scale(100), WS_VISIBLE);
     chkWochentag_.SetFont(font_.get());
     std::vector<std::string> items(DayItemTexts().begin(), DayItemTexts().end());
     chkWochentag_.SetItems(items);
-    MoveWindow(chkWochentag_.hwnd(), 0, 0, listWidth, chkWochentag_.FullHeight(), FALSE);
+    const int panelWidth = dayPanel_->SetTop(listWidth, chkWochentag_.FullHeight(), chkWochentag_.hwnd());
+    MoveWindow(chkWochentag_.hwnd(), 0, 0, panelWidth, chkWochentag_.FullHeight(), FALSE);
     chkWochentag_.OnToggle = [this](int index, bool checked) { chkWochentagChange(index, checked); };
 
     pnlZeit_ = std::make_unique<TimePanel>();
     pnlZeit_->Create(main_, dpi_, font_.get());
     pnlZeit_->onValidate = [this] { CheckTimeField(); };
+    pnlZeit_->onChange = [this] { ShowStartTimeStarts(); };
 
     HINSTANCE inst = GetModuleHandleA(nullptr);
     listBox_ = CreateWindowExA(0, "LISTBOX", "", WS_CHILD | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 0,
@@ -161,16 +249,19 @@ JobEditors::~JobEditors() {
     grid_.ButtonClick = nullptr;
     grid_.ChangeColumn = nullptr;
     grid_.CustomDrawCell = nullptr;
+    grid_.CellHint = nullptr;
     if (listBox_ && IsWindow(listBox_)) DestroyWindow(listBox_);
 }
 
+HWND JobEditors::dayRuleStarts() const { return dayPanel_->starts(); }
+HWND JobEditors::startTimeStarts() const { return pnlZeit_->starts(); }
 HWND JobEditors::pnlZeit() const { return pnlZeit_->hwnd(); }
 HWND JobEditors::Calendar() const { return pnlZeit_->calendar(); }
 HWND JobEditors::Label2() const { return pnlZeit_->label(); }
 HWND JobEditors::edZeit() const { return pnlZeit_->time(); }
 
 void JobEditors::Bind() {
-    grid_.SetPopupControl(Col("dxDBGrid1Wochentag"), chkWochentag_.hwnd());
+    grid_.SetPopupControl(Col("dxDBGrid1Wochentag"), dayPanel_->hwnd());
     grid_.SetPopupControl(Col("dxDBGrid1Startzeit"), pnlZeit_->hwnd());
     grid_.InitPopup = [this](int column) {
         if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagInitPopup(column);
@@ -187,27 +278,66 @@ void JobEditors::Bind() {
     grid_.CustomDrawCell = [this](int column, int row, const std::string& text, COLORREF& bg, COLORREF& fg) {
         dxDBGrid1PfadCustomDrawCell(column, row, text, bg, fg);
     };
+    grid_.CellHint = [this](int column, int row) {
+        return column == Col("dxDBGrid1Startzeit") ? StartzeitHint(row) : std::string();
+    };
+}
+
+// ------------------------------------------------------------ next starts
+
+RowRule JobEditors::CurrentRowRule() const {
+    return {source_.Value("Wochentag"), source_.Value("Uhrzeit"), source_.Value("Intervall")};
+}
+
+void JobEditors::ShowStarts(StartsPanel& panel, const std::string& text) {
+    if (panel.ShowStarts(text)) grid_.FitPopup();
+}
+
+void JobEditors::ShowDayRuleStarts() {
+    RowRule row = CurrentRowRule();
+    row.wochentag = DayRuleFromItems(CheckedItems());
+    ShowStarts(*dayPanel_, NextStartsText(row, deps_.clock->Now()));
+}
+
+void JobEditors::ShowStartTimeStarts() {
+    const DateTime chosen = PopupMoment();
+    ShowStarts(*pnlZeit_, NextStartsTextFrom(CurrentRowRule(), deps_.clock->Now(),
+                                             ChosenMoment(DatePart(chosen), TimePart(chosen))));
+}
+
+std::string JobEditors::StartzeitHint(int row) const {
+    const RowRule rule{source_.CellText(row, "Wochentag"), source_.CellText(row, "Uhrzeit"),
+                       source_.CellText(row, "Intervall")};
+    const DateTime now = deps_.clock->Now();
+    DateTime next{};
+    if (ParseDisplayDateTime(source_.CellText(row, "Startzeit"), next)) return NextStartsTextFrom(rule, now, next);
+    return NextStartsText(rule, now);
 }
 
 // ------------------------------------------------------------ day rule
 
-void JobEditors::dxDBGrid1WochentagInitPopup(int) {
-    DayItems items = DayItemsFromRule(source_.Value("Wochentag"));
-    for (int i = 0; i < kDayItemCount; ++i) chkWochentag_.SetChecked(i, items[static_cast<size_t>(i)]);
-}
-
-void JobEditors::chkWochentagChange(int index, bool checked) {
+DayItems JobEditors::CheckedItems() const {
     DayItems items{};
     for (int i = 0; i < kDayItemCount; ++i) items[static_cast<size_t>(i)] = chkWochentag_.Checked(i);
+    return items;
+}
+
+void JobEditors::SetCheckedItems(const DayItems& items) {
+    for (int i = 0; i < kDayItemCount; ++i) chkWochentag_.SetChecked(i, items[static_cast<size_t>(i)]);
+    ShowDayRuleStarts();
+}
+
+void JobEditors::dxDBGrid1WochentagInitPopup(int) { SetCheckedItems(DayItemsFromRule(source_.Value("Wochentag"))); }
+
+void JobEditors::chkWochentagChange(int index, bool checked) {
+    DayItems items = CheckedItems();
     items[static_cast<size_t>(index)] = checked;
     ApplyDayToggle(items, index);
-    for (int i = 0; i < kDayItemCount; ++i) chkWochentag_.SetChecked(i, items[static_cast<size_t>(i)]);
+    SetCheckedItems(items);
 }
 
 void JobEditors::dxDBGrid1WochentagCloseUp(int, std::string& text, bool& accept) {
-    DayItems items{};
-    for (int i = 0; i < kDayItemCount; ++i) items[static_cast<size_t>(i)] = chkWochentag_.Checked(i);
-    text = DayRuleFromItems(items);
+    text = DayRuleFromItems(CheckedItems());
     accept = true;
 }
 
@@ -227,6 +357,7 @@ void JobEditors::SetPopupMoment(DateTime date, TimeOfDay time) {
     MonthCal_SetCurSel(Calendar(), &day);
     DateTime_SetSystemtime(edZeit(), GDT_VALID, &clock);
     pnlZeit_->ClearChanged();
+    ShowStartTimeStarts();
 }
 
 void JobEditors::dxDBGrid1StartzeitInitPopup(int) {

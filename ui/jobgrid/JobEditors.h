@@ -1,6 +1,8 @@
 // The editors of three job grid columns and the drawing of forced operations:
 // the day-rule popup chkWochentag, the start-time popup pnlZeit (Calendar,
 // Label2, edZeit), the action column's file dialog and operation list ListBox.
+// Under both popups' controls, and in the hint of a Startzeit cell, stand the
+// next starts the row's rule gives.
 // The main window owns one of these; Bind() hooks it to the grid's events.
 // All editors change values of the current row only; none of them posts.
 // They take their sizes from the grid's dpi and show the program's font at it.
@@ -23,6 +25,7 @@
 
 namespace qv::ui {
 
+class StartsPanel;
 class TimePanel;
 
 class JobEditors {
@@ -53,6 +56,9 @@ public:
     void HideOperationList();
 
     grid::CheckList& chkWochentag() { return chkWochentag_; }
+    // The lists of next starts under each popup's controls.
+    HWND dayRuleStarts() const;
+    HWND startTimeStarts() const;
     HWND pnlZeit() const;
     HWND Calendar() const;
     HWND Label2() const;
@@ -77,7 +83,17 @@ public:
     DateTime PopupMoment() const;
     void SetPopupMoment(DateTime date, TimeOfDay time);
 
+    // The hint of a Startzeit cell: the next starts of that row.
+    std::string StartzeitHint(int row) const;
+
 private:
+    DayItems CheckedItems() const;
+    // Sets the items from code (no toggle rule) and shows their starts.
+    void SetCheckedItems(const DayItems& items);
+    RowRule CurrentRowRule() const;
+    void ShowStarts(StartsPanel& panel, const std::string& text);
+    void ShowDayRuleStarts();
+    void ShowStartTimeStarts();
     bool DefaultOpenFile(HWND owner, std::string& path);
     int Col(const char* name) const { return grid_.model().FindColumn(name); }
     void CheckTimeField();
@@ -88,6 +104,7 @@ private:
     Deps deps_;
     win::Dpi dpi_;
     win::Font font_;  // before the controls: they use it until they are gone
+    std::unique_ptr<StartsPanel> dayPanel_;  // before chkWochentag_, its parent
     grid::CheckList chkWochentag_;
     std::unique_ptr<TimePanel> pnlZeit_;
     HWND listBox_ = nullptr;

@@ -170,6 +170,7 @@ void TfrmVistorel::FormCreate() {
             env_.messageBox);  // 4
         SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));  // 5
         DBNavigator1_.SetHintTime(20000);
+        dxDBGrid1_->grid().SetHintTime(20000);
         AcceptDroppedFiles();  // 6
         // 7: an entry naming another path (the program was moved) is written
         // again with the current one.
