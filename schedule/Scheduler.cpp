@@ -65,6 +65,11 @@ void PostSwitchedOff(Cursor& c, engine::Field& aktiv, const std::vector<engine::
 
 }  // namespace
 
+std::string FailureNoticeText(const TickFailures& f) {
+    const std::string first = f.pfad + "\n" + f.result;
+    return f.count > 1 ? std::to_string(f.count) + " Fehler, der erste:\n" + first : first;
+}
+
 Scheduler::Scheduler(JobData& data, const Clock& clock, SchedulerActions& actions, SchedulerUi& ui,
                      std::string computerName)
     : data_(data), clock_(clock), actions_(actions), ui_(ui), computerName_(std::move(computerName)) {}
@@ -85,12 +90,14 @@ void Scheduler::Tick() noexcept {
                 return;
             }
             pendingError_.clear();
+            failures_ = TickFailures{};
             InTable(TimerTable(), [this] { Scan(); });
             if (pendingError_.empty()) {
                 shownError_.clear();  // the next error is news again
                 Rearm();
                 // Switched off during the tick: the off state shows, no blink.
                 if (IsOn()) Blink();
+                NotifyFailures();
                 return;
             }
             error = pendingError_;
@@ -101,6 +108,17 @@ void Scheduler::Tick() noexcept {
         }
     }
     Recover(error);
+    NotifyFailures();
+}
+
+void Scheduler::NotifyFailures() noexcept {
+    if (failures_.count == 0) return;
+    try {
+        ui_.NotifyFailures(failures_);
+    } catch (...) {
+        // A notice that cannot be shown leaves the run log as the record.
+    }
+    failures_ = TickFailures{};
 }
 
 std::string Scheduler::TimerTable() const { return "Timertabelle " + data_.TimerTablePath(); }
@@ -223,6 +241,10 @@ void Scheduler::HandleFailure(const std::string& pfad, const std::string& result
                                 computerName_, address, address, "", ""});
     }
     ui_.LightErrorIndicator();
+    if (failures_.count++ == 0) {
+        failures_.pfad = pfad;
+        failures_.result = result;
+    }
 }
 
 void Scheduler::Rearm() {

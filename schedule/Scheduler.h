@@ -24,6 +24,15 @@ inline constexpr int kTrayIconIdle = 0;
 inline constexpr int kTrayIconBlink = 1;
 inline constexpr int kTrayIconError = 2;
 
+// The failures one tick logged: how many, and the first as logged.
+struct TickFailures {
+    int count = 0;
+    std::string pfad, result;
+};
+// The words of the notice: the Pfad and the failure text, and before them,
+// when there were several, how many.
+std::string FailureNoticeText(const TickFailures& failures);
+
 // What a due job does. The window passes the real actions; tests record.
 class SchedulerActions {
 public:
@@ -60,6 +69,8 @@ public:
     virtual void Pause(int ms) = 0;
     // The application's general error box. Must not throw.
     virtual void ShowError(const std::string& text) = 0;
+    // Once at the end of a tick that logged failures.
+    virtual void NotifyFailures(const TickFailures& failures) = 0;
 };
 
 class Scheduler {
@@ -104,6 +115,7 @@ private:
     void Rearm();
     void Blink();
     void Recover(const std::string& error) noexcept;
+    void NotifyFailures() noexcept;
     // An error that did not stop the scan, shown when it ends (the first).
     void Keep(const std::string& error);
     std::string TimerTable() const;
@@ -117,6 +129,7 @@ private:
     bool inTick_ = false;
     std::string pendingError_;  // kept during this tick's scan
     std::string shownError_;    // the last error box, until a tick goes through
+    TickFailures failures_;     // of this tick
 };
 
 }  // namespace qv

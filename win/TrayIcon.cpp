@@ -1,16 +1,43 @@
 #include "win/TrayIcon.h"
 
-#include <shellapi.h>
+#include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace qv::win {
 
 namespace {
+
 constexpr UINT kIconId = 1;
+constexpr UINT kBalloonTimeoutMs = 15000;
+
+// Windows 95 and NT 4 without a newer shell have no DllGetVersion at all.
+bool ShellShowsBalloons() {
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    auto getVersion = shell ? reinterpret_cast<DLLGETVERSIONPROC>(
+                                  reinterpret_cast<void*>(GetProcAddress(shell, "DllGetVersion")))
+                            : nullptr;
+    if (!getVersion) return false;
+    DLLVERSIONINFO info{};
+    info.cbSize = sizeof info;
+    return SUCCEEDED(getVersion(&info)) && info.dwMajorVersion >= 5;
 }
 
-TrayIcon::TrayIcon() {
+void CopyCut(char* to, size_t room, const std::string& from) {
+    const size_t n = std::min(from.size(), room - 1);
+    std::memcpy(to, from.data(), n);
+    to[n] = '\0';
+}
+
+}  // namespace
+
+TrayShell SystemTrayShell() {
+    return {[](DWORD action, NOTIFYICONDATAA* data) { return Shell_NotifyIconA(action, data); },
+            ShellShowsBalloons()};
+}
+
+TrayIcon::TrayIcon(TrayShell shell) : shell_(std::move(shell)) {
     CreateWin("QvTrayIconWindow", 0, WS_POPUP, "", 0, 0, 0, 0, nullptr, nullptr);
 }
 
@@ -42,7 +69,21 @@ bool TrayIcon::Notify(DWORD action) {
             std::memcpy(nid.szTip, tip_.c_str(), tip_.size() + 1);
         }
     }
-    return Shell_NotifyIconA(action, &nid) != FALSE;
+    return shell_.notify(action, &nid) != FALSE;
+}
+
+bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
+    if (!shell_.balloons || !visible_) return false;
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
+    nid.hWnd = hwnd();
+    nid.uID = kIconId;
+    nid.uFlags = NIF_INFO;
+    CopyCut(nid.szInfoTitle, sizeof nid.szInfoTitle, title);
+    CopyCut(nid.szInfo, sizeof nid.szInfo, text);
+    nid.uTimeout = kBalloonTimeoutMs;
+    nid.dwInfoFlags = NIIF_ERROR;
+    return shell_.notify(NIM_MODIFY, &nid) != FALSE;
 }
 
 bool TrayIcon::Show() {
@@ -99,6 +140,7 @@ LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case kCallbackMessage:
             if (LOWORD(lp) == WM_LBUTTONDBLCLK && DoubleClick) DoubleClick();
             if (LOWORD(lp) == WM_RBUTTONUP && RightClick) RightClick();
+            if (LOWORD(lp) == NIN_BALLOONUSERCLICK && BalloonClick) BalloonClick();
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;

@@ -6,9 +6,15 @@
 // messages: it agrees to a session end, and removes the icon when the outcome
 // is reported; after a cancelled session end it puts the icon back, so the
 // program never runs on without one.
+//
+// Balloons need shell32 5.0 (Windows 2000 and Me on): only there does the
+// control send the longer notification data that carries them; every other
+// call uses the first form, which every shell takes.
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
@@ -18,12 +24,21 @@
 
 namespace qv::win {
 
+// What the control asks of the shell: Shell_NotifyIconA, and whether its
+// notification area shows balloons. Tests record instead.
+struct TrayShell {
+    std::function<BOOL(DWORD action, NOTIFYICONDATAA* data)> notify;
+    bool balloons = false;
+};
+// The system's: balloons when shell32's version (asked at run time) is 5.0 or later.
+TrayShell SystemTrayShell();
+
 class TrayIcon : public Window {
 public:
     static constexpr UINT kCallbackMessage = WM_USER + 100;
     static constexpr size_t kMaxTip = 63;
 
-    TrayIcon();
+    explicit TrayIcon(TrayShell shell = SystemTrayShell());
     ~TrayIcon() override;
 
     // Icons by index (not owned; they must outlive the control).
@@ -43,6 +58,11 @@ public:
     bool SetTip(const std::string& tip);
     const std::string& tip() const { return tip_; }
 
+    // Shows a balloon with the error symbol at the visible icon; title and
+    // text are cut to what the shell takes. False, and nothing sent, without
+    // balloon support or without an icon.
+    bool ShowBalloon(const std::string& title, const std::string& text);
+
     // Minimizes the application window into the tray: hides its taskbar
     // button when the icon is visible, then raises Minimized. Without an icon
     // the window stays minimized on the taskbar, so it can be restored.
@@ -58,6 +78,7 @@ public:
     std::function<void()> DoubleClick;  // left double-click
     std::function<void()> RightClick;   // right button released
     std::function<void()> Minimized;    // after MinimizeToTray
+    std::function<void()> BalloonClick;  // the user clicked the balloon
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -66,6 +87,7 @@ private:
     bool Notify(DWORD action);
     HICON CurrentIcon() const;
 
+    TrayShell shell_;
     std::vector<HICON> icons_;
     int index_ = 0;
     std::string tip_;

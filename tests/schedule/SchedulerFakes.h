@@ -27,6 +27,7 @@ struct FakeSchedulerUi : SchedulerUi {
     int processCalls = 0;
     int pausedMs = 0;
     std::function<void()> onProcess;
+    std::vector<TickFailures> notices;
 
     bool TimerEnabled() const override { return timer; }
     void SetTimerEnabled(bool on) override {
@@ -55,6 +56,7 @@ struct FakeSchedulerUi : SchedulerUi {
         errors.push_back(text);
         timerAtError.push_back(timer);
     }
+    void NotifyFailures(const TickFailures& f) override { notices.push_back(f); }
 };
 
 struct ShutdownCall {

@@ -215,6 +215,9 @@ TEST_F(SchedulerTest, FailuresAreLoggedMailedByTheRuleAndIndicated) {
         }
         EXPECT_TRUE(ui.indicator);
         EXPECT_EQ(ui.pictureShown, 2);
+        // One notice for the tick, naming the first failure and how many.
+        ASSERT_EQ(ui.notices.size(), 1u);
+        EXPECT_EQ(FailureNoticeText(ui.notices[0]), "2 Fehler, der erste:\nC:\\a.exe\nFehler bei a.exe");
         // Next round: these jobs are done for today.
         data.tblTimer2.Refresh();
         while (data.tblTimer2.RecordCount() > 0) {

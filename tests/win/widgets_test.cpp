@@ -36,16 +36,57 @@ TEST(TrayIcon, TipsUpTo63CharactersAreTakenLongerOnesRefused) {
 
 TEST(TrayIcon, CallbackMouseMessagesRaiseTheirEvents) {
     TrayIcon tray;
-    int doubles = 0, rights = 0;
+    int doubles = 0, rights = 0, balloons = 0;
     tray.DoubleClick = [&] { ++doubles; };
     tray.RightClick = [&] { ++rights; };
+    tray.BalloonClick = [&] { ++balloons; };
     const UINT cb = TrayIcon::kCallbackMessage;
     EXPECT_EQ(cb, 0x0464u);
-    for (UINT mouse : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONDBLCLK,
-                       WM_RBUTTONUP, WM_LBUTTONDBLCLK})
-        SendMessageA(tray.hwnd(), cb, 1, mouse);
+    const UINT events[] = {WM_LBUTTONDOWN, WM_LBUTTONUP,     WM_RBUTTONDOWN,  WM_MOUSEMOVE,         WM_LBUTTONDBLCLK,
+                           WM_RBUTTONUP,   WM_LBUTTONDBLCLK, NIN_BALLOONSHOW, NIN_BALLOONUSERCLICK};
+    for (UINT event : events) SendMessageA(tray.hwnd(), cb, 1, event);
     EXPECT_EQ(doubles, 2);
     EXPECT_EQ(rights, 1);
+    EXPECT_EQ(balloons, 1);
+}
+
+// A balloon goes to the shell only where it shows them, and only a balloon
+// uses the longer notification data: a shell without balloons (Windows 95,
+// NT 4) gets the first form alone.
+TEST(TrayIcon, BalloonsOnlyWhereTheShellShowsThemInTheLongerData) {
+    struct Sent {
+        DWORD action, size;
+        UINT flags;
+        std::string title, text;
+        DWORD icon;
+    };
+    for (bool shellBalloons : {false, true}) {
+        SCOPED_TRACE(shellBalloons);
+        std::vector<Sent> sent;
+        win::TrayShell shell{[&](DWORD action, NOTIFYICONDATAA* d) {
+                                 sent.push_back({action, d->cbSize, d->uFlags, d->szInfoTitle, d->szInfo,
+                                                 d->dwInfoFlags});
+                                 return TRUE;
+                             },
+                             shellBalloons};
+        TrayIcon tray(shell);
+        EXPECT_FALSE(tray.ShowBalloon("Quarvelin", "vor dem Symbol"));
+        tray.SetIcons({StockIcon()});
+        ASSERT_TRUE(tray.Show());
+        EXPECT_EQ(tray.ShowBalloon("Quarvelin", std::string(300, 'f')), shellBalloons);
+        tray.SetIconIndex(0);
+        ASSERT_EQ(sent.size(), shellBalloons ? 3u : 2u);
+        for (const Sent& s : sent) {
+            const bool balloon = s.flags & NIF_INFO;
+            EXPECT_EQ(s.size, balloon ? NOTIFYICONDATAA_V2_SIZE : NOTIFYICONDATAA_V1_SIZE);
+        }
+        if (!shellBalloons) continue;
+        EXPECT_EQ(sent[1].action, static_cast<DWORD>(NIM_MODIFY));
+        EXPECT_EQ(sent[1].flags, static_cast<UINT>(NIF_INFO));
+        EXPECT_EQ(sent[1].title, "Quarvelin");
+        EXPECT_EQ(sent[1].text, std::string(255, 'f'));  // cut to what the shell takes
+        EXPECT_EQ(sent[1].icon, static_cast<DWORD>(NIIF_ERROR));
+    }
 }
 
 TEST(TrayIcon, AgreesToASessionEndAndSurvivesItsOutcome) {
@@ -80,9 +121,9 @@ TEST(TrayIcon, WithoutANotificationAreaMinimizingKeepsTheWindow) {
     DestroyWindow(app);
 }
 
-// With a notification area (Xvfb with Wine's virtual desktop, see
-// scripts/screenshots.sh); skipped where there is none.
-TEST(TrayIconWithShell, IconComesBackAfterACancelledSessionEndAndGoesQuietly) {
+// With a notification area (Xvfb with Wine's virtual desktop: the test
+// win_tray_with_shell runs this one there); skipped where there is none.
+TEST(TrayIconWithShell, IconAndBalloonShowAndTheIconSurvivesACancelledSessionEnd) {
     TrayIcon tray;
     tray.SetIcons({StockIcon()});
     if (!tray.Show()) GTEST_SKIP() << "no notification area";
@@ -94,6 +135,30 @@ TEST(TrayIconWithShell, IconComesBackAfterACancelledSessionEndAndGoesQuietly) {
     EXPECT_FALSE(IsWindowVisible(app));  // only the icon is left
     TrayIcon::RestoreApp(app);
     EXPECT_TRUE(IsWindowVisible(app));
+
+    // A balloon of the real shell: its window comes up within a few seconds.
+    ASSERT_TRUE(tray.ShowBalloon("Quarvelin", "C:\\fehlt.exe\nDatei nicht gefunden"));
+    auto balloonWindow = [] {
+        HWND found = nullptr;
+        EnumWindows(
+            [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+                char cls[64] = {};
+                GetClassNameA(w, cls, sizeof cls);
+                if (lstrcmpiA(cls, TOOLTIPS_CLASSA) != 0 || !IsWindowVisible(w) ||
+                    !(GetWindowLongA(w, GWL_STYLE) & TTS_BALLOON))
+                    return TRUE;
+                *reinterpret_cast<HWND*>(lp) = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    };
+    HWND balloon = nullptr;
+    for (int i = 0; i < 100 && !balloon; ++i) {
+        Sleep(100);
+        balloon = balloonWindow();
+    }
+    EXPECT_NE(balloon, nullptr);
 
     SendMessageA(tray.hwnd(), WM_ENDSESSION, FALSE, 0);
     EXPECT_TRUE(tray.visible());

@@ -24,7 +24,8 @@ constexpr int kPanelHeight = 52;
 TfrmVistorel::TfrmVistorel(VistorelEnv env)
     : env_(std::move(env)),
       profile_(SettingsFilePath(env_.exeDir)),
-      settings_(profile_) {
+      settings_(profile_),
+      tray_(env_.trayShell.notify ? env_.trayShell : win::SystemTrayShell()) {
     if (!env_.messageBox) env_.messageBox = win::SystemMessageBox;
     if (!env_.clock) throw std::logic_error("TfrmVistorel needs a clock");
     JobDataHooks hooks;

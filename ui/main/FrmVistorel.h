@@ -52,6 +52,8 @@ struct VistorelEnv {
     std::function<bool(const std::string& exePath, bool write)> writeAutostart;
     // The call that really ends the session (shutdown jobs).
     actions::ExitWindowsFn exitWindows;
+    // The shell behind the tray icon; the system's when notify is empty.
+    win::TrayShell trayShell;
 };
 
 class TfrmVistorel : public win::Window, private SettingsControls {
@@ -94,6 +96,7 @@ public:
     void Beenden1Click();           // tray menu "Beenden"
     void Wiederherstellen1Click();  // tray menu "Wiederherstellen"
     void TrayMinimizeApp();         // the window went into the tray
+    void TrayBalloonClick();        // a failure's balloon: the window and the run log
     void WMDROPFILES(HDROP drop);   // files dropped on the grid
 
     // State the scheduler shows.

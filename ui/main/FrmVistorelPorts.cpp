@@ -22,6 +22,12 @@ void TfrmVistorel::SchedulerPorts::ShowError(const std::string& text) {
     win::Guarded(w_.hwnd(), [&] { win::ShowGeneralError(w_.hwnd(), text); });
 }
 
+// A balloon at the tray icon, where the shell shows them, unless switched off
+// by hand in the settings file.
+void TfrmVistorel::SchedulerPorts::NotifyFailures(const TickFailures& failures) {
+    if (w_.settings_.FailureBalloon()) w_.tray_.ShowBalloon(win::AppTitle(), FailureNoticeText(failures));
+}
+
 std::string TfrmVistorel::SchedulerPorts::RunJobAction(engine::Cursor& job) {
     return actions::RunJobAction(w_.hwnd(), job.FieldByName("Pfad").AsString(),
                                  job.FieldByName("Paramter").AsString(),

@@ -30,6 +30,7 @@ void TfrmVistorel::CreateTray() {
         if (cmd) OnCommand(static_cast<int>(cmd), 0);
     };
     tray_.Minimized = [this] { TrayMinimizeApp(); };
+    tray_.BalloonClick = [this] { TrayBalloonClick(); };
     // Without a notification area the program runs on with its taskbar button.
     tray_.Show();
 }
@@ -37,6 +38,11 @@ void TfrmVistorel::CreateTray() {
 void TfrmVistorel::Beenden1Click() { SendMessageA(hwnd(), WM_CLOSE, 0, 0); }
 
 void TfrmVistorel::Wiederherstellen1Click() { win::TrayIcon::RestoreApp(hwnd()); }
+
+void TfrmVistorel::TrayBalloonClick() {
+    Wiederherstellen1Click();
+    Button2Click();
+}
 
 void TfrmVistorel::TrayMinimizeApp() {
     engine::Cursor& c = data_->tblTimer;

@@ -33,6 +33,10 @@ SettingsValues Settings::ReadAll() const {
     return v;
 }
 
+bool Settings::FailureBalloon() const {
+    return ParseProfileBool(store_.Read(kSettingsSection, "fehlerhinweis", ""), true);
+}
+
 void Settings::WriteKey(const char* key, const std::string& value) {
     if (!store_.Write(kSettingsSection, key, value)) throw SettingsWriteError(store_.path());
 }

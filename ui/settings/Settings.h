@@ -84,6 +84,9 @@ public:
 
     // The four keys of "App" with their defaults. Nothing is written.
     SettingsValues ReadAll() const;
+    // "fehlerhinweis" (default true): a failure shows a balloon at the tray
+    // icon. Set by hand only; the program reads it, never writes it.
+    bool FailureBalloon() const;
 
     // The change handlers: each writes its one key. A refused write raises
     // SettingsWriteError; the control keeps its new state.

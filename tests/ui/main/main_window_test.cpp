@@ -145,6 +145,7 @@ protected:
             };
         }
         env.exitWindows = [](UINT, DWORD) -> BOOL { return FALSE; };
+        env.trayShell = trayShell;
         win::SetErrorSink([this](HWND, const std::string& text) { errors.push_back(text); });
         if (realBoxes) {  // what the user sees, for a BoxPresser to answer
             env.messageBox = win::SystemMessageBox;
@@ -162,6 +163,22 @@ protected:
         win::SetErrorSink(nullptr);
     }
     HWND Item(int id) { return Descendant(window->hwnd(), id); }
+    // A daily 08:00 job for a file of the test's folder, due since start, put
+    // in through a session of another tool.
+    void AddDueJob(const std::string& file, const std::string& nacholen = "",
+                   const std::string& start = "2024-05-15 09:00") {
+        engine::Session other("tool");
+        engine::Cursor c(other, dir.path() + "timer.dat");
+        c.Open();
+        c.Append();
+        c.FieldByName("Wochentag").SetAsString("Jeden Tag");
+        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 0));
+        c.FieldByName("Pfad").SetAsString(dir.path() + file);
+        c.FieldByName("Aktiv").SetAsString("Y");
+        c.FieldByName("nacholen").SetAsString(nacholen);
+        c.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime(start));
+        c.Post();
+    }
     bool Checked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
     qv::testing::TempDir dir;
@@ -172,6 +189,7 @@ protected:
     std::deque<int> answers;
     std::vector<std::string> errors;
     const app::AutostartLocation* registry = nullptr;
+    win::TrayShell trayShell;  // the system's when left empty
     std::unique_ptr<TfrmVistorel> window;
 };
 
@@ -707,19 +725,7 @@ TEST_F(MainWindowTest, TheSameTickErrorIsShownOnceUntilATickGoesThrough) {
     qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\n");
     TfrmVistorel& w = Build(96, {}, true);
     w.FormCreate();
-    {
-        engine::Session other("tool");
-        engine::Cursor c(other, dir.path() + "timer.dat");
-        c.Open();
-        c.Append();
-        c.FieldByName("Wochentag").SetAsString("Jeden Tag");
-        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 0));
-        c.FieldByName("Pfad").SetAsString(dir.path() + "fehlt.exe");
-        c.FieldByName("Aktiv").SetAsString("Y");
-        c.FieldByName("nacholen").SetAsString("Y");
-        c.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime("2024-04-15 08:00"));
-        c.Post();
-    }
+    AddDueJob("fehlt.exe", "Y", "2024-04-15 08:00");
     engine::Cursor& t = w.data().tblTimer;
     t.Append();
     t.FieldByName("Wochentag").SetAsString("Mo");
@@ -768,6 +774,53 @@ TEST_F(MainWindowTest, PostingARuleThatNamesNoWeekdaySaysSoInARealBox) {
     t.Refresh();
     t.First();
     EXPECT_EQ(t.FieldByName("Aktiv").AsString(), "N");
+}
+
+// The failures of a tick ask the tray icon for one balloon: the first job's
+// Pfad and failure text as the run log holds them, and how many there were.
+// Clicking it brings back the window with the run log; "fehlerhinweis=0", put
+// in by hand, switches balloons off, and the program writes no such key.
+TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
+    struct Balloon {
+        DWORD size;
+        std::string title, text;
+    };
+    std::vector<Balloon> balloons;
+    trayShell = {[&](DWORD, NOTIFYICONDATAA* d) {
+                     if (d->uFlags & NIF_INFO) balloons.push_back({d->cbSize, d->szInfoTitle, d->szInfo});
+                     return TRUE;
+                 },
+                 true};
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("fehlt-a.exe");
+    AddDueJob("fehlt-b.exe");
+    w.TimerTimer();
+    w.TimerTimer();  // nothing due: no balloon
+    ASSERT_EQ(balloons.size(), 1u);
+    engine::Cursor& log = w.data().tblLog;
+    log.Refresh();
+    ASSERT_EQ(log.RecordCount(), 2);
+    log.First();
+    EXPECT_EQ(balloons[0].title, "Quarvelin");
+    EXPECT_EQ(balloons[0].text, "2 Fehler, der erste:\n" + log.FieldByName("Pfad").AsString() + "\n" +
+                                    log.FieldByName("Fehler").AsString());
+    EXPECT_EQ(log.FieldByName("Pfad").AsString(), dir.path() + "fehlt-a.exe");
+    EXPECT_EQ(balloons[0].size, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
+    EXPECT_EQ(qv::testing::ReadFile(dir.path() + "Quarvelin.ini"), "[App]\r\nmail=1\r\n");
+
+    ShowWindow(w.hwnd(), SW_HIDE);  // as when minimized into the tray
+    SendMessageA(w.Tray().hwnd(), win::TrayIcon::kCallbackMessage, 1, NIN_BALLOONUSERCLICK);
+    EXPECT_TRUE(IsWindowVisible(w.hwnd()));
+    ASSERT_NE(w.frmLog(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(w.frmLog()->hwnd()));
+
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\nfehlerhinweis=0\r\n");
+    AddDueJob("fehlt-c.exe");
+    w.TimerTimer();
+    log.Refresh();
+    EXPECT_EQ(log.RecordCount(), 3);
+    EXPECT_EQ(balloons.size(), 1u);
 }
 
 }  // namespace
