@@ -3,8 +3,10 @@
 # desktop (so the tray icon has a notification area), the prefix's Windows
 # fonts and a German user locale, from build/win64 (or $QV_BUILD):
 #   main-window.png      ten jobs of every kind, one failed at the first tick
-#   day-rule-popup.png   the day-rule popup of the first job
-#   start-time-popup.png the start-time popup (calendar and time)
+#   failure-balloon.png  the tray icon's balloon about that failure
+#   day-rule-popup.png   the day-rule popup of the first job, with its next starts
+#   start-time-popup.png the start-time popup (calendar, time, next starts)
+#   startzeit-hint.png   the hint of a Startzeit cell: that job's next starts
 #   log-viewer.png       the run log with that failure
 #   tray-menu.png        the tray icon's menu
 #   help-context-1.png, help-context-1001.png  the help viewer opened by
@@ -63,6 +65,8 @@ mw=782
 driver size "$mw" "$mh"
 sleep 5  # the first ticks: the missing program fails, the indicator lights
 shot main-window.png "$mx" "$my" "$mw" "$mh"
+# The balloon of that failure, at the tray icon in the screen's corner.
+shot failure-balloon.png 764 648 260 120
 
 # The grid's first row: Wochentag's drop-down button, then Startzeit's.
 read -r gx gy _ _ <<<"$(driver ctlrect 300)"
@@ -77,6 +81,12 @@ read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
 sleep 1
 shot start-time-popup.png $((mx + 300)) "$my" $((mw - 300)) $((py + ph + 12 - my))
 close_popup
+# The hint of the second job's Startzeit: the mouse rests on the cell.
+xdotool mousemove $((gx + 620)) $((gy + 59))
+sleep 1
+xdotool mousemove $((gx + 622)) $((gy + 60))
+sleep 2
+shot startzeit-hint.png $((gx + 440)) $((gy + 40)) 340 130
 
 # The run log with the one failure.
 driver click 203
