@@ -333,7 +333,12 @@ int Salvage(const std::string& damaged, const TableDef& def, const std::string& 
     }
 
     RowReader reader(db, select, def, columnOf);
-    reader.Read(nextAutoInc - 1);
+    try {
+        reader.Read(nextAutoInc - 1);
+    } catch (const EngineError&) {
+        // A schema too damaged to compile the lookup (an orphan index, say):
+        // what the scan read is all there is.
+    }
     for (const auto& r : reader.rows()) rows.emplace_back(r.first, r.second);
     return reader.unreadable();
 }
