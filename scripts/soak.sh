@@ -49,7 +49,7 @@ ms() { date +%s%3N; }
 find_pid() {
   local p
   for p in $(pgrep -f 'Quarvelin\.exe'); do
-    tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return 0; }
+    tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX" && { echo "$p"; return 0; }
   done
   return 1
 }
