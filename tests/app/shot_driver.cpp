@@ -1,5 +1,7 @@
 // Not a test: helps scripts/screenshots.sh and scripts/shell-bench.sh.
 //   shot_driver seed DIR              tables in DIR with a realistic job list
+//   shot_driver fill DIR N [due]      tables in DIR with N daily jobs, not due
+//                                     (or all due, their programs missing)
 //   shot_driver rect CLASS [TITLE]    "x y w h" of the first window of CLASS ("-": any) and TITLE
 //   shot_driver ctlrect ID            "x y w h" of the main window's control ID
 //   shot_driver click ID              clicks the control ID of the main window
@@ -12,6 +14,9 @@
 // after windows.h
 #include <psapi.h>
 
+#include <sqlite3.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -75,6 +80,39 @@ void Seed(const std::string& dir) {
     }
 }
 
+// N jobs put in with bare SQLite in one transaction (a cursor would commit
+// each row on its own, minutes under Wine for 10,000).
+int Fill(const std::string& dir, int jobs, bool due) {
+    qv::CreateTimerTable(dir);
+    qv::CreateLogTable(dir);
+    sqlite3* db = nullptr;
+    if (sqlite3_open((dir + qv::kTimerTableFile).c_str(), &db) != SQLITE_OK) return 1;
+    const qv::DateTime now = qv::SystemClock().Now();
+    const std::string start = qv::FormatDateTime(due ? qv::DateTime{now.ms - qv::kMsPerHour}
+                                                     : qv::DateTime{now.ms + 7 * qv::kMsPerDay});
+    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO timer(Wochentag, Uhrzeit, Pfad, Aktiv, Startzeit, Intervall, "
+                       "WindowState, ID) VALUES('Jeden Tag', '08:00:00.000', ?1, 'Y', ?2, 'N', 'Standard', ?3)",
+                       -1, &st, nullptr);
+    bool ok = st != nullptr;
+    for (int i = 1; ok && i <= jobs; ++i) {
+        const std::string pfad = (due ? "C:\\Fehlt\\job" : "C:\\Programme\\job") + std::to_string(i) + ".exe";
+        sqlite3_bind_text(st, 1, pfad.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 2, start.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 3, i);
+        ok = sqlite3_step(st) == SQLITE_DONE;
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    const std::string next = "UPDATE qv_meta SET value=" + std::to_string(jobs + 1) + " WHERE key='next_autoinc'";
+    ok = ok && sqlite3_exec(db, next.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok ? 0 : 1;
+}
+
 HWND Main() { return FindWindowA(qv::ui::ids::kMainClass, nullptr); }
 
 // The first top-level window of cls ("-" for any class) and title (nullptr: any).
@@ -111,6 +149,31 @@ HWND Descendant(HWND parent, int id) {
     return a.found;
 }
 
+// The program's first shown top-level window with a caption: its main window.
+HWND ShownWindow(DWORD pid) {
+    struct Args {
+        DWORD pid;
+        HWND found;
+    } a{pid, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+            auto* a = reinterpret_cast<Args*>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner != a->pid || !IsWindowVisible(w) ||
+                (GetWindowLongA(w, GWL_STYLE) & WS_CAPTION) != WS_CAPTION)
+                return TRUE;
+            a->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&a));
+    return a.found;
+}
+
+// Time from process creation until the main window is shown and its thread
+// takes messages again (it has painted it: UpdateWindow comes before the
+// message loop), the processor time the program took for it, and its
+// working set half a second later.
 int Bench(const std::string& exe) {
     const std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
     LARGE_INTEGER freq, t0, t1;
@@ -123,36 +186,29 @@ int Bench(const std::string& exe) {
     if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
                         &si, &pi))
         return 1;
-    WaitForInputIdle(pi.hProcess, 30000);
     HWND shown = nullptr;
     for (int i = 0; i < 30000 && !shown; ++i) {
-        struct Args {
-            DWORD pid;
-            HWND found;
-        } a{pi.dwProcessId, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
-                auto* a = reinterpret_cast<Args*>(lp);
-                DWORD pid = 0;
-                GetWindowThreadProcessId(w, &pid);
-                if (pid == a->pid && IsWindowVisible(w) && GetWindowTextLengthA(w) > 0) {
-                    a->found = w;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&a));
-        shown = a.found;
+        shown = ShownWindow(pi.dwProcessId);
         if (!shown) Sleep(1);
     }
+    DWORD_PTR answer = 0;
+    if (shown) SendMessageTimeoutA(shown, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &answer);
     QueryPerformanceCounter(&t1);
+    FILETIME created, exited, kernel, user;
+    double cpuMs = 0;
+    if (GetProcessTimes(pi.hProcess, &created, &exited, &kernel, &user)) {
+        const auto ticks = [](const FILETIME& f) { return (static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+        cpuMs = static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+    }
     Sleep(500);
     PROCESS_MEMORY_COUNTERS pmc{};
     pmc.cb = sizeof pmc;
     GetProcessMemoryInfo(pi.hProcess, &pmc, sizeof pmc);
-    std::printf("start_to_window_ms=%.1f working_set_kb=%lu\n",
-                (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart,
-                static_cast<unsigned long>(pmc.WorkingSetSize / 1024));
+    char cls[64] = {};
+    if (shown) GetClassNameA(shown, cls, sizeof cls);
+    std::printf("start_to_window_ms=%.1f cpu_ms=%.1f working_set_kb=%lu window=%s\n",
+                (t1.QuadPart - t0.QuadPart) * 1000.0 / freq.QuadPart, cpuMs,
+                static_cast<unsigned long>(pmc.WorkingSetSize / 1024), cls);
     TerminateProcess(pi.hProcess, 0);
     WaitForSingleObject(pi.hProcess, 5000);
     CloseHandle(pi.hThread);
@@ -170,6 +226,8 @@ int main(int argc, char** argv) {
             Seed(argv[2]);
             return 0;
         }
+        if (cmd == "fill" && argc > 3)
+            return Fill(argv[2], std::atoi(argv[3]), argc > 4 && std::string(argv[4]) == "due");
         if (cmd == "bench" && argc > 2) return Bench(argv[2]);
         if (cmd == "rect" && argc > 2) return PrintRect(Find(argv[2], argc > 3 ? argv[3] : nullptr));
         if (cmd == "ctlrect" && argc > 2) return PrintRect(Descendant(Main(), std::atoi(argv[2])));

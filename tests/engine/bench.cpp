@@ -31,8 +31,12 @@ TableDef JobDef() {
     return def;
 }
 
-// Median of runs, in milliseconds; setup runs untimed before each run.
-double Time(int runs, const std::function<void()>& f, const std::function<void()>& setup = {}) {
+struct Figures {
+    double min = 0, median = 0, max = 0;
+};
+
+// Min, median and max of runs, in milliseconds; setup runs untimed before each run.
+Figures Time(int runs, const std::function<void()>& f, const std::function<void()>& setup = {}) {
     std::vector<double> ms;
     for (int i = 0; i < runs; ++i) {
         if (setup) setup();
@@ -41,7 +45,11 @@ double Time(int runs, const std::function<void()>& f, const std::function<void()
         ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     }
     std::sort(ms.begin(), ms.end());
-    return ms[ms.size() / 2];
+    return {ms.front(), ms[ms.size() / 2], ms.back()};
+}
+
+void Line(const char* what, const Figures& f) {
+    std::printf("        %-46s %9.3f %9.3f %9.3f ms\n", what, f.min, f.median, f.max);
 }
 
 void Check(int rc, sqlite3* db) {
@@ -85,7 +93,7 @@ void Bench(const fs::path& dir, int rows) {
 
     Session ses("ses"), other("Session2");
     Cursor c(ses, path), writer(other, path);
-    const double open = Time(5, [&] {
+    const Figures open = Time(5, [&] {
         c.Close();
         c.Open();
     });
@@ -101,12 +109,12 @@ void Bench(const fs::path& dir, int rows) {
                                         c.FieldByIndex(9).AsInteger());
         }
     };
-    const double idle = Time(21, [&] {
+    const Figures idle = Time(21, [&] {
         c.Refresh();
         scan();
     });
     int round = 0;
-    const double changed = Time(
+    const Figures changed = Time(
         11,
         [&] {
             c.Refresh();
@@ -120,7 +128,7 @@ void Bench(const fs::path& dir, int rows) {
             writer.Post();
         });
     c.MoveTo(rows / 2);
-    const double editPost = Time(21, [&] {
+    const Figures editPost = Time(21, [&] {
         c.Edit();
         c.FieldByName("Paramter").SetAsString(std::to_string(sink++ % 1000));
         c.Post();
@@ -132,7 +140,7 @@ void Bench(const fs::path& dir, int rows) {
     sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
     sqlite3_stmt* sel = nullptr;
     Check(sqlite3_prepare_v2(db, "SELECT rowid, * FROM timer ORDER BY rowid", -1, &sel, nullptr), db);
-    const double rawScan = Time(21, [&] {
+    const Figures rawScan = Time(21, [&] {
         while (sqlite3_step(sel) == SQLITE_ROW) {
             for (int i = 1; i <= 11; ++i) {
                 const unsigned char* t = sqlite3_column_text(sel, i);
@@ -144,7 +152,7 @@ void Bench(const fs::path& dir, int rows) {
     sqlite3_finalize(sel);
     sqlite3_stmt* upd = nullptr;
     Check(sqlite3_prepare_v2(db, "UPDATE timer SET Paramter=?1 WHERE rowid=?2", -1, &upd, nullptr), db);
-    const double rawUpdate = Time(21, [&] {
+    const Figures rawUpdate = Time(21, [&] {
         sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
         std::string v = std::to_string(sink++ % 1000);
         sqlite3_bind_text(upd, 1, v.c_str(), -1, SQLITE_TRANSIENT);
@@ -154,17 +162,19 @@ void Bench(const fs::path& dir, int rows) {
         sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     });
     sqlite3_finalize(upd);
-    const double quick = Time(5, [&] {
+    const Figures quick = Time(5, [&] {
         sqlite3_exec(db, "PRAGMA quick_check(1)", nullptr, nullptr, nullptr);
     });
     sqlite3_close(db);
 
-    std::printf("%6d rows: open %.2f ms (quick_check alone %.2f ms)\n", rows, open, quick);
-    std::printf("        Refresh (nothing changed) + full scan  %8.2f ms\n", idle);
-    std::printf("        Refresh (after another cursor's post) + full scan %8.2f ms\n", changed);
-    std::printf("        raw SQLite full scan of all columns   %8.2f ms\n", rawScan);
-    std::printf("        Edit+Post of one row                  %8.2f ms\n", editPost);
-    std::printf("        raw SQLite UPDATE in a transaction    %8.2f ms\n", rawUpdate);
+    std::printf("%6d rows (min / median / max):\n", rows);
+    Line("open", open);
+    Line("quick_check alone", quick);
+    Line("Refresh (nothing changed) + full scan", idle);
+    Line("Refresh (after another cursor's post) + full scan", changed);
+    Line("raw SQLite full scan of all columns", rawScan);
+    Line("Edit+Post of one row", editPost);
+    Line("raw SQLite UPDATE in a transaction", rawUpdate);
     std::fflush(stdout);
     if (sink == 42) std::printf(" ");
 }
@@ -174,7 +184,7 @@ void Bench(const fs::path& dir, int rows) {
 int main(int argc, char** argv) {
     fs::path dir = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "qv-engine-bench";
     fs::create_directories(dir);
-    std::printf("engine_bench (SQLite %s), files in %s, medians\n", sqlite3_libversion(), dir.string().c_str());
+    std::printf("engine_bench (SQLite %s), files in %s\n", sqlite3_libversion(), dir.string().c_str());
     try {
         Bench(dir, 1000);
         Bench(dir, 10000);

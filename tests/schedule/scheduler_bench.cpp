@@ -1,13 +1,24 @@
-// What one scheduler tick costs over job tables of 10, 1,000 and 10,000 jobs
-// of which none, one or all are due (fake actions that succeed), beside a bare
-// refresh and scan of the same table. Prints the figures; not run by ctest.
+// What one scheduler tick costs over job tables of 10, 1,000 and 10,000 jobs,
+// beside the least the same work can cost with bare SQLite on a copy of the
+// table with an index on (Aktiv, Startzeit):
+//   idle      nothing changed, none due   / the indexed query of the due rows
+//   changed   another user wrote a row, none due / the same query
+//   one due   one job due                 / the query + one durable update
+//   all due   every job due               / the query + one durable update per job
+// Fake clock, fake actions that succeed. Prints min / median / max in
+// milliseconds and the ratio of the medians; asserts nothing, not run by ctest.
 //
-//   scheduler_bench [max-jobs]
+//   scheduler_bench [max-jobs [runs [all-due-runs]]]
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/DateTime.h"
 #include "jobs/JobData.h"
@@ -16,104 +27,189 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using qv::DateTime;
-using qv::engine::Cursor;
+namespace fs = std::filesystem;
+using Steady = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+struct Figures {
+    double min = 0, median = 0, max = 0;
+};
 
-// Sets every job's start: the first `due` jobs in the past, the rest in the future.
-void SetStarts(Cursor& c, int due, DateTime now) {
-    c.Refresh();
-    int i = 0;
-    for (c.First(); !c.Eof(); c.Next(), ++i) {
-        c.Edit();
-        c.FieldByName("Startzeit").SetAsDateTime(i < due ? DateTime{now.ms - qv::kMsPerHour}
-                                                         : DateTime{now.ms + qv::kMsPerDay});
-        c.FieldByName("Aktiv").SetAsString("Y");
-        c.Post();
+// Times f runs times, setup (untimed) before each run.
+Figures Time(int runs, const std::function<void()>& f, const std::function<void()>& setup = {}) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        if (setup) setup();
+        const auto t0 = Steady::now();
+        f();
+        ms.push_back(std::chrono::duration<double, std::milli>(Steady::now() - t0).count());
     }
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2], ms.back()};
 }
 
-// Refresh and walk the scheduler cursor reading what the due test reads.
-double BareScan(qv::JobData& data, const qv::Clock& clock) {
-    Cursor& t2 = data.tblTimer2;
-    const auto t0 = Clock::now();
-    t2.Refresh();
-    int seen = 0;
-    for (t2.First(); !t2.Eof(); t2.Next()) {
-        if (clock.Now() > data.tblTimer2Fields.Startzeit->AsDateTime() && data.tblTimer2Fields.Aktiv->AsString() == "Y")
-            ++seen;
+[[noreturn]] void Die(const std::string& what) {
+    std::fprintf(stderr, "scheduler_bench: %s\n", what.c_str());
+    std::exit(1);
+}
+
+// A bare SQLite connection.
+class Raw {
+public:
+    explicit Raw(const std::string& path) {
+        if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Die("cannot open " + path);
+        Exec("PRAGMA synchronous=FULL");
+        sqlite3_busy_timeout(db_, 10000);
     }
-    const double ms = Ms(Clock::now() - t0);
-    if (seen < 0) std::printf("never\n");  // keeps the loop from being dropped
-    return ms;
+    ~Raw() { sqlite3_close(db_); }
+    Raw(const Raw&) = delete;
+    Raw& operator=(const Raw&) = delete;
+    void Exec(const std::string& sql) {
+        char* err = nullptr;
+        if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) Die(err ? err : sql);
+    }
+    sqlite3_stmt* Prepare(const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) Die(sqlite3_errmsg(db_));
+        return st;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+std::string Quoted(qv::DateTime t) { return "'" + qv::FormatDateTime(t) + "'"; }
+
+// jobs daily jobs at 08:00, all active, none due.
+void Fill(Raw& db, int jobs, qv::DateTime future) {
+    db.Exec("BEGIN");
+    sqlite3_stmt* st = db.Prepare(
+        "INSERT INTO timer(rowid, Wochentag, Uhrzeit, Pfad, Aktiv, Startzeit, Intervall, WindowState, ID) "
+        "VALUES(?1, 'Jeden Tag', '08:00:00.000', ?2, 'Y', " + Quoted(future) + ", 'N', 'Standard', ?1)");
+    for (int i = 1; i <= jobs; ++i) {
+        const std::string pfad = "C:\\Programme\\job" + std::to_string(i) + ".exe";
+        sqlite3_bind_int(st, 1, i);
+        sqlite3_bind_text(st, 2, pfad.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) != SQLITE_DONE) Die("insert");
+        sqlite3_reset(st);
+    }
+    sqlite3_finalize(st);
+    db.Exec("UPDATE qv_meta SET value=" + std::to_string(jobs + 1) + " WHERE key='next_autoinc'");
+    db.Exec("COMMIT");
+}
+
+// The least a tick can do: find the due rows through the index, in row
+// order, and store each one's next start durably.
+class Baseline {
+public:
+    Baseline(const std::string& path, qv::DateTime now, qv::DateTime future) : db_(path), now_(now) {
+        db_.Exec("CREATE INDEX IF NOT EXISTS due ON timer(Aktiv, Startzeit)");
+        due_ = db_.Prepare("SELECT rowid FROM timer WHERE Aktiv='Y' AND Startzeit < ?1 ORDER BY rowid");
+        store_ = db_.Prepare("UPDATE timer SET Startzeit=" + Quoted(future) + " WHERE rowid=?1");
+    }
+    ~Baseline() {
+        sqlite3_finalize(due_);
+        sqlite3_finalize(store_);
+    }
+    Raw& db() { return db_; }
+    int Tick() {
+        const std::string now = qv::FormatDateTime(now_);
+        std::vector<int64_t> rows;
+        sqlite3_bind_text(due_, 1, now.c_str(), -1, SQLITE_TRANSIENT);
+        while (sqlite3_step(due_) == SQLITE_ROW) rows.push_back(sqlite3_column_int64(due_, 0));
+        sqlite3_reset(due_);
+        for (int64_t row : rows) {
+            db_.Exec("BEGIN IMMEDIATE");
+            sqlite3_bind_int64(store_, 1, row);
+            if (sqlite3_step(store_) != SQLITE_DONE) Die("update");
+            sqlite3_reset(store_);
+            db_.Exec("COMMIT");
+        }
+        return static_cast<int>(rows.size());
+    }
+
+private:
+    Raw db_;
+    qv::DateTime now_;
+    sqlite3_stmt* due_ = nullptr;
+    sqlite3_stmt* store_ = nullptr;
+};
+
+void Print(int jobs, const char* what, const Figures& tick, const Figures& base) {
+    std::printf("%6d  %-8s %10.3f %10.3f %10.3f   %9.3f %9.3f %9.3f  %8.1fx\n", jobs, what, tick.min,
+                tick.median, tick.max, base.min, base.median, base.max, tick.median / base.median);
+    std::fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const int maxJobs = argc > 1 ? std::atoi(argv[1]) : 10000;
-    namespace fs = std::filesystem;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 21;
+    const int allDueRuns = argc > 3 ? std::atoi(argv[3]) : 3;
     const fs::path root = fs::temp_directory_path() / "qv-scheduler-bench";
-    std::printf("Milliseconds; the tick and the first scan follow a change by another user.\n");
-    std::printf("%8s %8s %14s %18s %18s\n", "jobs", "due", "tick", "refresh+scan", "unchanged scan");
+    const qv::DateTime now = qv::MakeDateTime(2026, 12, 9, 10, 0);
+    const qv::DateTime past{now.ms - qv::kMsPerHour};
+    const qv::DateTime future = qv::MakeDateTime(2026, 12, 10, 8, 0);  // the next start from now
+    std::printf("scheduler_bench (SQLite %s): milliseconds, min / median / max; %d runs, all due %d\n",
+                sqlite3_libversion(), runs, allDueRuns);
+    std::printf("%6s  %-8s %32s   %29s  %9s\n", "jobs", "case", "tick", "bare SQLite", "ratio");
+    double allDue1000 = 0, allDue10000 = 0;
     for (int jobs : {10, 1000, 10000}) {
         if (jobs > maxJobs) break;
         fs::remove_all(root);
         fs::create_directories(root);
-        const DateTime now = qv::MakeDateTime(2026, 12, 9, 10, 0);
         qv::FakeClock clock(now);
         qv::JobData data(clock, root.string() + static_cast<char>(fs::path::preferred_separator));
         data.CreateMissingTables();
+        const std::string table = data.TimerTablePath();
+        Raw writer(table);  // another user of the table
+        Fill(writer, jobs, future);
+        const std::string copy = (root / "baseline.dat").string();
+        fs::copy_file(table, copy);
+        Baseline base(copy, now, future);
         data.OpenTables();
-        {
-            qv::engine::Session setup("setup");
-            Cursor c(setup, data.TimerTablePath());
-            c.Open();
-            for (int i = 0; i < jobs; ++i) {
-                c.Append();
-                c.FieldByName("Wochentag").SetAsString("Jeden Tag");
-                c.FieldByName("Uhrzeit").SetAsTime(qv::MakeTime(8, 0));
-                c.FieldByName("Pfad").SetAsString("C:\\Programme\\job" + std::to_string(i) + ".exe");
-                c.FieldByName("Aktiv").SetAsString("Y");
-                c.FieldByName("Intervall").SetAsString("N");
-                c.Post();
-            }
-        }
-        data.tblTimer.Refresh();
         qv::test::FakeSchedulerUi ui;
         qv::test::FakeSchedulerActions actions;
         qv::Scheduler scheduler(data, clock, actions, ui, "BENCH");
+        auto tick = [&](int expected) {
+            return [&, expected] {
+                actions.runs.clear();
+                scheduler.Tick();
+                if (static_cast<int>(actions.runs.size()) != expected || !ui.errors.empty())
+                    Die(std::to_string(actions.runs.size()) + " runs for " + std::to_string(expected) +
+                        " due" + (ui.errors.empty() ? "" : ": " + ui.errors.front()));
+            };
+        };
+        auto baseTick = [&](int expected) {
+            return [&, expected] {
+                if (base.Tick() != expected) Die("baseline found another count of due rows");
+            };
+        };
+        auto setDue = [&](const std::string& where) {
+            return [&, where] {
+                writer.Exec("UPDATE timer SET Startzeit=" + Quoted(past) + " WHERE " + where);
+                base.db().Exec("UPDATE timer SET Startzeit=" + Quoted(past) + " WHERE " + where);
+            };
+        };
 
-        for (int due : {0, 1, jobs}) {
-            qv::engine::Session setup("setup");
-            Cursor c(setup, data.TimerTablePath());
-            c.Open();
-            SetStarts(c, due, now);
-            actions.runs.clear();
-
-            auto t0 = Clock::now();
-            scheduler.Tick();
-            const double tick = Ms(Clock::now() - t0);
-            if (static_cast<int>(actions.runs.size()) != due || !ui.errors.empty()) {
-                std::fprintf(stderr, "unexpected: %zu runs for %d due, %zu errors\n", actions.runs.size(),
-                             due, ui.errors.size());
-                return 1;
-            }
-
-            // The bare scan, once after another user changed a row (the table
-            // is read again, as the tick above had to) and once unchanged.
-            c.First();
-            c.Edit();
-            c.FieldByName("Paramter").SetAsString(std::to_string(due));
-            c.Post();
-            const double changed = BareScan(data, clock);
-            const double unchanged = BareScan(data, clock);
-            std::printf("%8d %8d %14.2f %18.2f %18.2f\n", jobs, due, tick, changed, unchanged);
-            std::fflush(stdout);
-        }
+        tick(0)();  // takes in the filling
+        Print(jobs, "idle", Time(runs, tick(0)), Time(runs, baseTick(0)));
+        int round = 0;
+        const Figures changed = Time(runs, tick(0), [&] {
+            writer.Exec("UPDATE timer SET Paramter='" + std::to_string(++round) + "' WHERE rowid=1");
+        });
+        Print(jobs, "changed", changed, Time(runs, baseTick(0)));
+        const std::string middle = "rowid=" + std::to_string(jobs / 2 + 1);
+        const Figures one = Time(runs, tick(1), setDue(middle));
+        Print(jobs, "one due", one, Time(runs, baseTick(1), setDue(middle)));
+        const int all = jobs == 10000 ? std::max(1, allDueRuns / 3) : allDueRuns;
+        const Figures every = Time(all, tick(jobs), setDue("1"));
+        Print(jobs, "all due", every, Time(all, baseTick(jobs), setDue("1")));
+        if (jobs == 1000) allDue1000 = every.median;
+        if (jobs == 10000) allDue10000 = every.median;
     }
+    if (allDue1000 > 0 && allDue10000 > 0)
+        std::printf("all due: 10,000 jobs take %.1fx the time of 1,000\n", allDue10000 / allDue1000);
     fs::remove_all(root);
     return 0;
 }
