@@ -22,43 +22,100 @@ void Session::Sleep(int ms) const {
 
 // --- reading ---------------------------------------------------------------
 
-detail::Row Cursor::Impl::ReadValues(const sql::Stmt& st) const {
+detail::Row Cursor::Impl::ReadValues(const sql::Stmt& st, int firstColumn) const {
     Row row(FieldCount());
     for (size_t i = 0; i < row.size(); ++i)
-        row[i] = detail::LoadValue(st, static_cast<int>(i + 1), meta.def.fields[i].type,
+        row[i] = detail::LoadValue(st, static_cast<int>(i) + firstColumn, meta.def.fields[i].type,
                                    &session.codec());
     return row;
 }
 
 int64_t Cursor::Impl::DataVersion() {
-    sql::Stmt st(db, "PRAGMA data_version");
-    return st.Step() ? st.Int(0) : -1;
+    if (!readVersion) readVersion = std::make_unique<sql::Stmt>(db, "PRAGMA data_version");
+    int64_t v = -1;
+    try {
+        if (readVersion->Step()) v = readVersion->Int(0);
+    } catch (...) {
+        readVersion->Reset();
+        throw;
+    }
+    readVersion->Reset();
+    return v;
 }
 
 void Cursor::Impl::Load() {
-    int64_t keep = cur >= 0 && cur < static_cast<int>(rows.size()) ? rows[static_cast<size_t>(cur)].rowid : 0;
-    int keepIndex = cur;
+    const int64_t keep = CurrentId();
+    const int keepIndex = cur;
     dataVersion = DataVersion();
-    std::vector<Rec> fresh;
-    fresh.reserve(rows.size());
+    std::vector<int64_t> fresh;
+    fresh.reserve(ids.size());
     {
-        sql::Stmt st(db, SelectSql() + orderBy);
-        while (st.Step()) fresh.push_back(Rec{st.Int(0), ReadValues(st)});
+        sql::Stmt st(db, "SELECT rowid FROM " + sql::Quote(meta.table) + orderBy);
+        while (st.Step()) fresh.push_back(st.Int(0));
     }
-    rows.swap(fresh);
+    ids.swap(fresh);
+    cache.clear();
     cur = keepIndex;
-    if (keep != 0)
-        for (size_t i = 0; i < rows.size(); ++i)
-            if (rows[i].rowid == keep) cur = static_cast<int>(i);
+    if (keep != 0) {
+        const int at = IndexOf(keep);
+        if (at >= 0) cur = at;
+    }
     ClampCurrent();
 }
 
+int Cursor::Impl::IndexOf(int64_t rowid) const {
+    if (rowidOrder) {
+        // Rows in row id order, but for one inserted since the last reading.
+        size_t lo = 0, hi = ids.size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (ids[mid] < rowid) lo = mid + 1;
+            else hi = mid;
+        }
+        if (lo < ids.size() && ids[lo] == rowid) return static_cast<int>(lo);
+    }
+    for (size_t i = 0; i < ids.size(); ++i)
+        if (ids[i] == rowid) return static_cast<int>(i);
+    return -1;
+}
+
+const detail::Row& Cursor::Impl::RowAt(size_t index) const {
+    static const Row kNone;
+    const int64_t id = ids[index];
+    if (id == 0) return Editing() ? buffer : kNone;
+    auto it = cache.find(id);
+    if (it != cache.end()) return it->second;
+    // This row and the ones after it (before it at the end) in one statement.
+    std::vector<int64_t> block;
+    for (size_t i = index; i < ids.size() && block.size() < kBlockRows; ++i)
+        if (ids[i] != 0 && !cache.count(ids[i])) block.push_back(ids[i]);
+    for (size_t i = index; i > 0 && block.size() < kBlockRows; --i)
+        if (ids[i - 1] != 0 && !cache.count(ids[i - 1])) block.push_back(ids[i - 1]);
+    if (cache.size() + block.size() > kCachedRows) cache.clear();
+    try {
+        for (size_t i = 0; i < kBlockRows; ++i) {
+            if (i < block.size())
+                readBlock->Bind(static_cast<int>(i + 1), block[i]);
+            else
+                readBlock->BindNull(static_cast<int>(i + 1));
+        }
+        while (readBlock->Step()) cache[readBlock->Int(0)] = ReadValues(*readBlock);
+    } catch (...) {
+        readBlock->Reset();
+        throw;
+    }
+    readBlock->Reset();
+    // A row gone since the rows were read shows empty until the next reading.
+    for (int64_t b : block) cache.emplace(b, Row(FieldCount()));
+    return cache.at(id);
+}
+
 void Cursor::Impl::ClampCurrent() {
-    if (rows.empty()) {
+    if (ids.empty()) {
         cur = -1;
         bof = eof = true;
     } else {
-        cur = std::min(std::max(cur, 0), static_cast<int>(rows.size()) - 1);
+        cur = std::min(std::max(cur, 0), static_cast<int>(ids.size()) - 1);
         bof = eof = false;
     }
 }
@@ -66,10 +123,14 @@ void Cursor::Impl::ClampCurrent() {
 void Cursor::Impl::CloseQuietly() {
     if (state == DatasetState::Inactive) return;
     buffer.clear();
-    rows.clear();
+    ids.clear();
+    cache.clear();
     cur = -1;
     bof = eof = true;
     readRow.reset();
+    readBlock.reset();
+    readVersion.reset();
+    prepared.clear();
     db.Close();
     lock.Close();  // drops every lock this cursor held
     rowLockHeld = tableLocked = false;
@@ -136,8 +197,12 @@ void Cursor::Open() {
                 for (const auto& f : index.fields)
                     d.orderBy += (d.orderBy.empty() ? " ORDER BY " : ", ") + sql::Quote(f);
             }
+        d.rowidOrder = d.orderBy.empty();
         d.orderBy += d.orderBy.empty() ? " ORDER BY rowid" : ", rowid";
         d.readRow = std::make_unique<sql::Stmt>(d.db, d.SelectSql() + " WHERE rowid=?1");
+        std::string params;
+        for (size_t i = 1; i <= Impl::kBlockRows; ++i) params += (i > 1 ? ", ?" : "?") + std::to_string(i);
+        d.readBlock = std::make_unique<sql::Stmt>(d.db, d.SelectSql() + " WHERE rowid IN (" + params + ")");
 
         // Field objects are only ever added, so references handed out stay
         // valid for the cursor's life, whatever is opened later.
@@ -156,12 +221,15 @@ void Cursor::Open() {
         } catch (const EngineError& e) {
             Fail(ErrorCode::Damaged, "Table '" + d.fileName + "' is damaged: " + e.what());
         }
-        d.cur = d.rows.empty() ? -1 : 0;
+        d.cur = d.ids.empty() ? -1 : 0;
         d.bof = true;
-        d.eof = d.rows.empty();
+        d.eof = d.ids.empty();
         d.state = DatasetState::Browse;
     } catch (...) {
         d.readRow.reset();
+        d.readBlock.reset();
+        d.readVersion.reset();
+        d.prepared.clear();
         d.db.Close();
         d.lock.Close();
         throw;
@@ -178,25 +246,25 @@ void Cursor::Close() {
 void Cursor::First() {
     Impl& d = *impl_;
     d.Navigate([&] {
-        d.cur = d.rows.empty() ? -1 : 0;
+        d.cur = d.ids.empty() ? -1 : 0;
         d.bof = true;
-        d.eof = d.rows.empty();
+        d.eof = d.ids.empty();
     });
 }
 
 void Cursor::Last() {
     Impl& d = *impl_;
     d.Navigate([&] {
-        d.cur = static_cast<int>(d.rows.size()) - 1;
+        d.cur = static_cast<int>(d.ids.size()) - 1;
         d.eof = true;
-        d.bof = d.rows.empty();
+        d.bof = d.ids.empty();
     });
 }
 
 void Cursor::Next() {
     Impl& d = *impl_;
     d.Navigate([&] {
-        if (d.cur + 1 < static_cast<int>(d.rows.size())) {
+        if (d.cur + 1 < static_cast<int>(d.ids.size())) {
             ++d.cur;
             d.bof = false;
             d.eof = false;
@@ -219,24 +287,34 @@ void Cursor::Prior() {
     });
 }
 
-bool Cursor::Eof() const { return impl_->eof || impl_->rows.empty(); }
-bool Cursor::Bof() const { return impl_->bof || impl_->rows.empty(); }
-int Cursor::RecordCount() const { return static_cast<int>(impl_->rows.size()); }
-int Cursor::RecNo() const { return impl_->rows.empty() ? -1 : impl_->cur; }
+bool Cursor::Eof() const { return impl_->eof || impl_->ids.empty(); }
+bool Cursor::Bof() const { return impl_->bof || impl_->ids.empty(); }
+int Cursor::RecordCount() const { return static_cast<int>(impl_->ids.size()); }
+int Cursor::RecNo() const { return impl_->ids.empty() ? -1 : impl_->cur; }
 
-int64_t Cursor::RowId() const {
-    const Impl& d = *impl_;
-    if (d.cur < 0 || d.cur >= static_cast<int>(d.rows.size())) return 0;
-    return d.rows[static_cast<size_t>(d.cur)].rowid;
-}
+int64_t Cursor::RowId() const { return impl_->CurrentId(); }
 
 void Cursor::MoveTo(int index) {
     Impl& d = *impl_;
     d.Navigate([&] {
-        if (d.rows.empty()) return;
-        d.cur = std::min(std::max(index, 0), static_cast<int>(d.rows.size()) - 1);
+        if (d.ids.empty()) return;
+        d.cur = std::min(std::max(index, 0), static_cast<int>(d.ids.size()) - 1);
         d.bof = d.eof = false;
     });
+}
+
+void Cursor::Peek(int index, const std::function<void()>& read) {
+    Impl& d = *impl_;
+    d.CheckActive();
+    if (index < 0 || index >= static_cast<int>(d.ids.size()))
+        Fail(ErrorCode::Generic, "Row " + std::to_string(index) + " out of range");
+    struct Restore {
+        int& peek;
+        int old;
+        ~Restore() { peek = old; }
+    } restore{d.peek, d.peek};
+    d.peek = index;
+    read();
 }
 
 bool Cursor::Locate(const std::string& field, const std::string& value) {
@@ -245,8 +323,8 @@ bool Cursor::Locate(const std::string& field, const std::string& value) {
     const int f = FieldByName(field).index();
     d.CheckBrowseMode();
     const FieldType type = d.meta.def.fields[static_cast<size_t>(f)].type;
-    for (size_t i = 0; i < d.rows.size(); ++i) {
-        if (detail::FormatValue(type, d.rows[i].values[static_cast<size_t>(f)]) == value) {
+    for (size_t i = 0; i < d.ids.size(); ++i) {
+        if (detail::FormatValue(type, d.RowAt(i)[static_cast<size_t>(f)]) == value) {
             d.Navigate([&] {
                 d.cur = static_cast<int>(i);
                 d.bof = d.eof = false;
@@ -264,6 +342,56 @@ void Cursor::Refresh() {
     if (d.DataVersion() == d.dataVersion) return;  // nobody else has written
     d.Load();
     d.Notify(DataChange::RowsChanged);
+}
+
+void Cursor::RefreshRow(int64_t rowid) {
+    Impl& d = *impl_;
+    d.CheckActive();
+    d.CheckBrowseMode();
+    if (d.IndexOf(rowid) < 0) return;
+    Row fresh;
+    bool found = false;
+    try {
+        d.readRow->Bind(1, rowid);
+        if (d.readRow->Step()) {
+            fresh = d.ReadValues(*d.readRow);
+            found = true;
+        }
+    } catch (...) {
+        d.readRow->Reset();
+        throw;
+    }
+    d.readRow->Reset();
+    if (!found) return;  // gone: the next Refresh drops it
+    auto it = d.cache.find(rowid);
+    if (it != d.cache.end() && it->second == fresh) return;
+    d.cache[rowid] = std::move(fresh);
+    d.Notify(DataChange::ValuesChanged);
+}
+
+bool Cursor::Seek(int64_t rowid) {
+    Impl& d = *impl_;
+    d.CheckActive();
+    d.CheckBrowseMode();
+    int at = d.IndexOf(rowid);
+    if (at < 0 && d.DataVersion() != d.dataVersion) {
+        d.Load();
+        d.Notify(DataChange::RowsChanged);
+        at = d.IndexOf(rowid);
+    }
+    if (at < 0) return false;
+    if (at != d.cur || d.eof || d.bof)
+        d.Navigate([&] {
+            d.cur = at;
+            d.bof = d.eof = false;
+        });
+    return true;
+}
+
+TableStamp Cursor::Stamp() {
+    Impl& d = *impl_;
+    d.CheckActive();
+    return TableStamp{d.DataVersion(), d.ownWrites};
 }
 
 int Cursor::FieldCount() const { return static_cast<int>(std::min(impl_->fields.size(), impl_->FieldCount())); }

@@ -22,8 +22,8 @@ void Cursor::Impl::BeginInsert(bool append) {
     CheckBrowseMode();
     Raise(self.BeforeScroll);
     savedCur = cur;
-    const int pos = append || cur < 0 ? static_cast<int>(rows.size()) : cur;
-    rows.insert(rows.begin() + pos, Rec{0, Row(FieldCount())});
+    const int pos = append || cur < 0 ? static_cast<int>(ids.size()) : cur;
+    ids.insert(ids.begin() + pos, 0);
     cur = pos;
     bof = eof = false;
     buffer.assign(FieldCount(), Value{});
@@ -85,12 +85,15 @@ void Cursor::Impl::WriteInsert() {
     } catch (const sql::SqlError& e) {
         WriteFailed(e);
     }
+    ++ownWrites;
     buffer = values;
-    rows[static_cast<size_t>(cur)] = Rec{rowid, values};
+    ids[static_cast<size_t>(cur)] = rowid;
+    if (cache.size() >= kCachedRows) cache.clear();
+    cache[rowid] = values;
 }
 
 void Cursor::Impl::WriteUpdate() {
-    Rec& rec = rows[static_cast<size_t>(cur)];
+    const int64_t rowid = ids[static_cast<size_t>(cur)];
     std::string sets;
     for (size_t i = 0; i < FieldCount(); ++i)
         if (dirty[i]) sets += (sets.empty() ? "" : ", ") + sql::Quote(meta.def.fields[i].name) + "=?" + std::to_string(i + 1);
@@ -104,7 +107,7 @@ void Cursor::Impl::WriteUpdate() {
                 if (dirty[i])
                     detail::BindValue(st, static_cast<int>(i + 1), buffer[i], meta.def.fields[i].type,
                                       &session.codec());
-            st.Bind(rowParam, rec.rowid);
+            st.Bind(rowParam, rowid);
             st.Run();
             if (sqlite3_changes(db.get()) != 1)
                 Fail(ErrorCode::RowDeleted, "Record has been deleted by another user");
@@ -112,8 +115,10 @@ void Cursor::Impl::WriteUpdate() {
         } catch (const sql::SqlError& e) {
             WriteFailed(e);
         }
+        ++ownWrites;
     }
-    rec.values = buffer;
+    if (cache.size() >= kCachedRows) cache.clear();
+    cache[rowid] = buffer;
 }
 
 void Cursor::Impl::EndEdit() {
@@ -127,11 +132,11 @@ void Cursor::Edit() {
     Impl& d = *impl_;
     d.CheckActive();
     if (d.Editing()) return;
-    if (d.rows.empty()) {
+    if (d.ids.empty()) {
         Insert();
         return;
     }
-    const int64_t rowid = d.rows[static_cast<size_t>(d.cur)].rowid;
+    const int64_t rowid = d.CurrentId();
     d.AcquireRowLock(rowid);
     // Re-read under the lock, so the edit starts from what is on disk now.
     Row fresh;
@@ -150,13 +155,16 @@ void Cursor::Edit() {
     }
     if (!found) {
         d.ReleaseRowLock();
-        d.rows.erase(d.rows.begin() + d.cur);
+        d.ids.erase(d.ids.begin() + d.cur);
+        d.cache.erase(rowid);
         d.ClampCurrent();
         d.Notify(DataChange::RowsChanged);
         Fail(ErrorCode::RowDeleted, "Record has been deleted by another user");
     }
-    bool changed = !(fresh == d.rows[static_cast<size_t>(d.cur)].values);
-    d.rows[static_cast<size_t>(d.cur)].values = fresh;
+    auto kept = d.cache.find(rowid);
+    const bool changed = kept != d.cache.end() && !(fresh == kept->second);
+    if (kept == d.cache.end() && d.cache.size() >= Impl::kCachedRows) d.cache.clear();
+    d.cache[rowid] = fresh;
     d.buffer = fresh;
     d.dirty.assign(d.FieldCount(), false);
     d.modified = false;
@@ -194,7 +202,7 @@ void Cursor::Cancel() {
     Impl& d = *impl_;
     if (!d.Editing()) return;
     if (d.state == DatasetState::Insert) {
-        d.rows.erase(d.rows.begin() + d.cur);
+        d.ids.erase(d.ids.begin() + d.cur);
         d.cur = d.savedCur;
         d.ClampCurrent();
     }
@@ -210,8 +218,8 @@ void Cursor::Delete() {
         Cancel();
         return;
     }
-    if (d.rows.empty()) Fail(ErrorCode::WrongState, "Cannot perform this operation on an empty dataset");
-    const int64_t rowid = d.rows[static_cast<size_t>(d.cur)].rowid;
+    if (d.ids.empty()) Fail(ErrorCode::WrongState, "Cannot perform this operation on an empty dataset");
+    const int64_t rowid = d.CurrentId();
     d.AcquireRowLock(rowid);
     d.Raise(BeforeScroll);
     try {
@@ -221,9 +229,11 @@ void Cursor::Delete() {
         if (d.state != DatasetState::Edit) d.ReleaseRowLock();
         throw;
     }
+    ++d.ownWrites;
     d.EndEdit();
     d.ReleaseRowLock();
-    d.rows.erase(d.rows.begin() + d.cur);
+    d.ids.erase(d.ids.begin() + d.cur);
+    d.cache.erase(rowid);
     d.ClampCurrent();
     d.Notify(DataChange::StateChanged);
     d.Notify(DataChange::RowsChanged);
@@ -243,7 +253,9 @@ void Cursor::EmptyTable() {
         throw;
     }
     if (!hadLock) UnlockTable();
-    d.rows.clear();
+    ++d.ownWrites;
+    d.ids.clear();
+    d.cache.clear();
     d.ClampCurrent();
     d.Notify(DataChange::RowsChanged);
 }

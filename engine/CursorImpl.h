@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/Platform.h"
@@ -26,11 +27,8 @@ std::string FormatValue(FieldType type, const Value& v);
 }  // namespace detail
 
 struct Cursor::Impl {
-    struct Rec {
-        int64_t rowid = 0;  // 0: a new row not yet posted
-        detail::Row values;
-    };
-
+    static constexpr size_t kBlockRows = 32;    // rows read by one statement
+    static constexpr size_t kCachedRows = 512;  // rows whose values are kept
     Impl(Cursor& c, Session& s, std::string p) : self(c), session(s), path(std::move(p)) {}
 
     Cursor& self;
@@ -44,15 +42,26 @@ struct Cursor::Impl {
     detail::Meta meta;
     std::string fileName;
     std::string orderBy;
+    bool rowidOrder = true;  // rows in row id order (no primary index)
     std::unique_ptr<sql::Stmt> readRow;
+    std::unique_ptr<sql::Stmt> readBlock;
+    std::unique_ptr<sql::Stmt> readVersion;
     int64_t dataVersion = -1;
+    uint64_t ownWrites = 0;  // commits through this cursor
+    std::map<std::string, std::unique_ptr<sql::Stmt>> prepared;  // lookups, by their SQL
 
     std::vector<std::unique_ptr<Field>> fields;
     std::vector<bool> required;
     std::map<std::string, bool> requiredOverride;  // by lower-case field name
 
-    std::vector<Rec> rows;
+    // The rows as last read: their row ids in row order (0 for a row being
+    // inserted). Values are read a block at a time when first looked at and
+    // kept, as last read, until the rows are read again; only a bounded
+    // number of rows is kept, so one large table is not held twice.
+    std::vector<int64_t> ids;
+    mutable std::unordered_map<int64_t, detail::Row> cache;
     int cur = -1;
+    int peek = -1;  // the row field objects read instead of cur (Peek)
     bool bof = true, eof = true;
 
     detail::Row buffer;        // the row being edited or inserted
@@ -77,9 +86,21 @@ struct Cursor::Impl {
 
     void Notify(DataChange change) {
         if (observers.empty()) return;
-        auto copy = observers;
-        for (auto& o : copy)
-            if (o.second) o.second(self, change);
+        // An observer may remove itself or another while it is told.
+        int keys[8];
+        std::vector<int> more;
+        size_t n = 0;
+        for (const auto& o : observers) {
+            if (n < 8) keys[n] = o.first;
+            else more.push_back(o.first);
+            ++n;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            auto it = observers.find(i < 8 ? keys[i] : more[i - 8]);
+            if (it == observers.end() || !it->second) continue;
+            DataObserver call = it->second;
+            call(self, change);
+        }
     }
     void Raise(const DatasetEvent& event) {
         if (event) event(self);
@@ -89,11 +110,17 @@ struct Cursor::Impl {
     std::string SelectSql() const {
         return "SELECT " + detail::SelectList(meta.def) + " FROM " + sql::Quote(meta.table);
     }
-    detail::Row ReadValues(const sql::Stmt& st) const;
+    detail::Row ReadValues(const sql::Stmt& st, int firstColumn = 1) const;
     int64_t DataVersion();
-    // Reads every row again; the current row stays where it still exists, or
+    // Reads the rows again; the current row stays where it still exists, or
     // at the same position (clamped) when it is gone.
     void Load();
+    bool HasRow() const { return cur >= 0 && cur < static_cast<int>(ids.size()); }
+    int64_t CurrentId() const { return HasRow() ? ids[static_cast<size_t>(cur)] : 0; }
+    // The values of the row at index, reading its block when not kept.
+    const detail::Row& RowAt(size_t index) const;
+    // Where the row with this id stands among the rows as last read; -1 when not.
+    int IndexOf(int64_t rowid) const;
     // Puts the current row back in range after rows went away.
     void ClampCurrent();
     void CloseQuietly();
@@ -109,15 +136,24 @@ struct Cursor::Impl {
         Raise(self.AfterScroll);
     }
 
+    // A statement kept for the cursor's life (reset before it is handed out).
+    sql::Stmt& Prepared(const std::string& sqlText) {
+        auto& st = prepared[sqlText];
+        if (!st) st = std::make_unique<sql::Stmt>(db, sqlText);
+        st->Reset();
+        return *st;
+    }
+
     // --- field values (Field.cpp) --------------------------------------
     const detail::Value& Current(size_t i) const {
         static const detail::Value kNull;
+        if (peek >= 0 && peek != cur) return RowAt(static_cast<size_t>(peek))[i];
         if (Editing()) return buffer[i];
-        if (cur >= 0 && cur < static_cast<int>(rows.size())) return rows[static_cast<size_t>(cur)].values[i];
+        if (HasRow()) return RowAt(static_cast<size_t>(cur))[i];
         return kNull;
     }
     void Assign(size_t i, const detail::Value& v) {
-        if (!Editing()) detail::Fail(ErrorCode::WrongState, "Dataset not in edit or insert mode");
+        if (!Editing() || peek >= 0) detail::Fail(ErrorCode::WrongState, "Dataset not in edit or insert mode");
         buffer[i] = v;
         dirty[i] = true;
         modified = true;

@@ -55,8 +55,8 @@ void Cursor::UnlockTable() {
     d.lock.Unlock(detail::kRowBase, detail::kRowSpan);
     d.tableLocked = false;
     if (d.state == DatasetState::Edit) {
-        const int64_t rowid = d.rows[static_cast<size_t>(d.cur)].rowid;
-        if (d.lock.TryLock(detail::RowByte(rowid), 1, true)) {
+        const int64_t rowid = d.CurrentId();
+        if (rowid != 0 && d.lock.TryLock(detail::RowByte(rowid), 1, true)) {
             d.rowLockHeld = true;
             d.lockedRow = rowid;
         }
@@ -67,9 +67,8 @@ bool Cursor::RowLocked() {
     Impl& d = *impl_;
     if (!active()) return false;
     if (d.tableLocked) return true;
-    if (d.cur < 0 || d.cur >= static_cast<int>(d.rows.size())) return false;
-    const int64_t rowid = d.rows[static_cast<size_t>(d.cur)].rowid;
-    if (rowid == 0) return false;  // not yet posted
+    const int64_t rowid = d.CurrentId();
+    if (rowid == 0) return false;  // none, or not yet posted
     if (d.rowLockHeld && d.lockedRow == rowid) return true;
     return !d.lock.CouldLock(detail::RowByte(rowid), 1, true);
 }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -43,12 +44,23 @@ struct IndexDef {
     bool unique = false;
 };
 
+// Rows found by a flag field holding one value and a date-time field's order
+// (Cursor::FindTimedRows). Kept as lookups in the table file beside the data,
+// not as index definitions: they change neither the structure nor the order
+// of the rows, and a table without them answers the same, only slower.
+struct TimeLookup {
+    std::string flag;       // a string field
+    std::string flagValue;  // the value it must hold exactly
+    std::string time;       // a date-time field
+};
+
 struct TableDef {
     std::vector<FieldDef> fields;
     std::vector<IndexDef> indexes;
     int languageId = 0;
     int sortId = 0;
     std::string description;
+    std::vector<TimeLookup> lookups;
 };
 
 enum class ErrorCode {
@@ -121,7 +133,9 @@ bool TableExists(const std::string& path);
 // The lock file that goes with the table at path.
 std::string LockFileOf(const std::string& path);
 // Creates the table unless a file exists at path; an existing file is never
-// examined or changed. Returns true when it created the file.
+// examined or changed. Returns true when it created the file. The file appears
+// complete or not at all: it is written under another name in one transaction
+// and renamed, while other creators of the same table wait.
 bool CreateTable(const std::string& path, const TableDef& def);
 // Rebuilds the table with def, keeping the values of fields whose names remain.
 void RestructureTable(const std::string& path, const TableDef& def);
@@ -174,8 +188,26 @@ private:
 
 using DatasetEvent = std::function<void(Cursor&)>;
 
-// What a data-aware control is told after the cursor changed.
-enum class DataChange { Opened, Closed, Scrolled, StateChanged, FieldChanged, RowsChanged };
+// What a data-aware control is told after the cursor changed. ValuesChanged:
+// values of rows were read again, the rows and their order stay.
+enum class DataChange { Opened, Closed, Scrolled, StateChanged, FieldChanged, RowsChanged, ValuesChanged };
+
+// Changes whenever the table has been written, through the cursor or by
+// anyone else (Cursor::Stamp).
+struct TableStamp {
+    int64_t dataVersion = -1;
+    uint64_t ownWrites = 0;
+    friend bool operator==(const TableStamp& a, const TableStamp& b) {
+        return a.dataVersion == b.dataVersion && a.ownWrites == b.ownWrites;
+    }
+    friend bool operator!=(const TableStamp& a, const TableStamp& b) { return !(a == b); }
+};
+
+// A row found by Cursor::FindTimedRows: its engine row number and date-time.
+struct TimedRow {
+    int64_t rowid = 0;
+    DateTime time;
+};
 using DataObserver = std::function<void(Cursor&, DataChange)>;
 
 // A cursor on one table in one session, with dataset behaviour:
@@ -208,7 +240,8 @@ public:
     bool ReadOnly() const;
     DatasetState state() const;
 
-    // Navigation over the rows as last read (Open/Refresh/own posts).
+    // Navigation over the rows as last read (Open/Refresh/own posts). A row's
+    // values are those read when it was first looked at after that.
     void First();
     void Last();
     void Next();
@@ -221,6 +254,11 @@ public:
     // the table and unique whatever the fields hold; 0 for none or a new row.
     int64_t RowId() const;
     void MoveTo(int index);
+    // Calls read with the field objects giving the values of the row at
+    // index (as RecNo counts) instead of the current row's: for controls that
+    // show many rows. Nothing moves, no edit ends, no event is raised, and no
+    // field can be set meanwhile.
+    void Peek(int index, const std::function<void()>& read);
     // Moves to the first row whose field equals value (compared as text);
     // returns false and stays put when there is none.
     bool Locate(const std::string& field, const std::string& value);
@@ -228,6 +266,32 @@ public:
     // Reads the table again; the current row stays where it still exists.
     // A changed edit is posted first, an unchanged one cancelled.
     void Refresh();
+    // Reads the row with this engine row number again when the rows as last
+    // read hold it (ValuesChanged when it changed); the other rows stay as
+    // they are. A changed edit is posted first, an unchanged one cancelled.
+    void RefreshRow(int64_t rowid);
+    // Makes the row with this engine row number current, reading the table
+    // again when the rows as last read do not hold it; false, staying put,
+    // when the table does not hold it either.
+    bool Seek(int64_t rowid);
+    TableStamp Stamp();
+
+    // Lookups straight in the table as it is now, whatever the cursor last
+    // read. A date-time that is empty or cannot be read counts as 0, as
+    // AsDateTime gives it. Faster where the table keeps the lookup.
+    // The rows whose lookup.flag holds lookup.flagValue exactly and whose
+    // lookup.time lies in [from, before) (from empty: any), among those with
+    // engine row numbers in (afterRow, upToRow], in row number order.
+    std::vector<TimedRow> FindTimedRows(const TimeLookup& lookup, std::optional<DateTime> from, DateTime before,
+                                        int64_t afterRow, int64_t upToRow);
+    // The earliest lookup.time of those rows (any row number); none when no
+    // row's flag holds the value.
+    std::optional<DateTime> EarliestTime(const TimeLookup& lookup);
+    // The largest engine row number in the table; 0 when it is empty.
+    int64_t LastRowId();
+    // Keeps the lookup in the table file from now on (a no-op when it is
+    // there already); the table must be writable.
+    void AddTimeLookup(const TimeLookup& lookup);
 
     void Edit();    // takes the row lock (retrying), re-reads the row
     void Append();  // new empty row at the end

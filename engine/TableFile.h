@@ -7,7 +7,10 @@
 //                            only ever grows, so numbers are never reused)
 //   qv_fields(no, name, type, size, required)
 //   qv_indexes(no, name, fields, is_primary, is_unique)  fields comma-separated
-// Index definitions are also real SQLite indexes named "<table>$<name>".
+// Index definitions are also real SQLite indexes named "<table>$<name>". A time
+// lookup is two SQLite indexes, "<table>$time:<flag>:<time>" on (flag, time)
+// and the partial "<table>$odd:<flag>:<time>" on the same, holding the rows
+// whose date-time does not sort by its text; they are not in the metadata.
 //
 // Lock file "<file>.lck", byte map:
 //   byte 0                      open byte: shared by each shared open,
@@ -15,6 +18,7 @@
 //                               restructure and repair)
 //   byte 1 (kTableByte)         exclusive while the table is locked; a new
 //                               row is only posted when it is free
+//   byte 2 (kCreateByte)        exclusive while a creator writes the table
 //   kRowBase + row id           row lock (exclusive), one byte per row
 //   [kRowBase, kRowBase+kRowSpan)  table lock: exclusive over every row byte, so
 //                               it conflicts with any row lock and vice versa
@@ -31,6 +35,7 @@ namespace qv::engine::detail {
 
 constexpr uint64_t kOpenByte = 0;
 constexpr uint64_t kTableByte = 1;
+constexpr uint64_t kCreateByte = 2;
 constexpr uint64_t kRowBase = 0x10000000;
 constexpr uint64_t kRowSpan = 0x40000000;
 inline uint64_t RowByte(int64_t rowid) {
@@ -62,6 +67,18 @@ struct Meta {
     TableDef def;
     int64_t nextAutoInc = 1;
 };
+
+// A time lookup's SQL. Stored date-times in their full form
+// ("YYYY-MM-DD HH:MM:SS.mmm", each part in range) sort by their text; the
+// odd rows are the others the lookup must look at apart: a flag that is no
+// text, or the flag's value with a date-time that is empty, shorter, of
+// another type or out of range (days above the 28th of February included).
+std::string OddTimeRows(const TimeLookup& lookup, const TextCodec& codec);
+// CREATE INDEX IF NOT EXISTS statements of the lookup.
+std::vector<std::string> TimeLookupIndexes(const std::string& table, const TimeLookup& lookup,
+                                           const TextCodec& codec);
+// A string as an SQL literal.
+std::string Literal(const std::string& text);
 
 // Creates data table, indexes and metadata in an empty database.
 void WriteSchema(sql::Db& db, const std::string& table, const TableDef& def,

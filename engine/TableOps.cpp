@@ -36,6 +36,24 @@ private:
     platform::LockHandle lock_;
 };
 
+// Creators of one table take turns: the first writes it, the others wait and
+// then find it there.
+class CreateTurn {
+public:
+    explicit CreateTurn(const std::string& path) {
+        std::string error;
+        if (!lock_.Open(LockPathFor(path), &error)) throw EngineError(ErrorCode::LockFile, error);
+        for (int i = 0; !lock_.TryLock(kCreateByte, 1, true); ++i) {
+            if (i == 200)
+                throw EngineError(ErrorCode::InUse, "Table '" + FileNameOf(path) + "' is being created by another user");
+            platform::SleepMs(50);
+        }
+    }
+
+private:
+    platform::LockHandle lock_;  // closing it ends the turn
+};
+
 int AutoIncField(const TableDef& def) {
     for (size_t i = 0; i < def.fields.size(); ++i)
         if (def.fields[i].type == FieldType::AutoInc) return static_cast<int>(i);
@@ -354,6 +372,11 @@ std::string LockFileOf(const std::string& path) { return detail::LockPathFor(pat
 bool CreateTable(const std::string& path, const TableDef& def) {
     if (platform::FileExists(path)) return false;
     detail::ValidateDef(def);
+    detail::CreateTurn turn(path);
+    if (platform::FileExists(path)) return false;  // another creator was first
+    // Written under another name and renamed when complete: a creator that
+    // dies on the way leaves no table behind, only this file, which the
+    // next creator replaces.
     const std::string tmp = path + ".new";
     platform::RemoveFile(tmp);
     platform::RemoveFile(tmp + "-journal");

@@ -144,6 +144,7 @@ void JobData::OpenTables() {
     tblTimer.SetPath(TimerTablePath());
     OpenOrRepair(tblTimer, TimerTableDef(), "Timertabelle",
                  "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+    KeepDueLookup();
     tblTimer2.SetPath(TimerTablePath());
     tblTimer2.Open();
     OpenOrRepair(tblLog, LogTableDef(), "Logtabelle",
@@ -157,6 +158,25 @@ void JobData::OpenTables() {
         ShowMessage("In die Logtabelle " + LogTablePath() +
                     " kann nicht geschrieben werden (schreibgesch\xfctzt oder ohne Schreibrecht). "
                     "Fehler werden angezeigt und gemailt, aber nicht ins Log geschrieben.");
+}
+
+// A job table written before the tick looked its due jobs up gets the lookup
+// once; one of another structure stays as it is, as does one that cannot be
+// written. The tick finds the same rows without it, only slower.
+void JobData::KeepDueLookup() {
+    if (tblTimer.ReadOnly()) return;
+    const engine::TableDef want = TimerTableDef();
+    const engine::TableDef& have = tblTimer.def();
+    if (have.fields.size() != want.fields.size()) return;
+    for (size_t i = 0; i < want.fields.size(); ++i) {
+        const engine::FieldDef &h = have.fields[i], &w = want.fields[i];
+        if (h.name != w.name || h.type != w.type || h.size != w.size || h.required != w.required) return;
+    }
+    try {
+        tblTimer.AddTimeLookup(DueLookup());
+    } catch (const engine::EngineError&) {
+        // Busy or refused: the next start tries again.
+    }
 }
 
 void JobData::AppendLogEntry(const std::string& pfad, const std::string& result) {

@@ -86,6 +86,7 @@ private:
     void OpenOrRepair(engine::Cursor& cursor, const engine::TableDef& def, const std::string& table,
                       const char* message);
     void ShowMessage(const std::string& text);
+    void KeepDueLookup();
 
     const Clock& clock_;
     std::string exeDir_;

@@ -6,21 +6,6 @@ using engine::FieldDef;
 using engine::FieldType;
 using engine::TableDef;
 
-namespace {
-
-// Create the file with the bare fields and index, then restructure it at once
-// with the full definition (locale and description included).
-bool CreateAndRestructure(const std::string& path, const TableDef& def) {
-    TableDef bare;
-    bare.fields = def.fields;
-    bare.indexes = def.indexes;
-    if (!engine::CreateTable(path, bare)) return false;
-    engine::RestructureTable(path, def);
-    return true;
-}
-
-}  // namespace
-
 TableDef TimerTableDef() {
     TableDef def;
     def.fields = {
@@ -39,6 +24,7 @@ TableDef TimerTableDef() {
     def.languageId = kTableLanguageId;
     def.sortId = kTableSortId;
     def.description = "timer";
+    def.lookups = {DueLookup()};
     return def;
 }
 
@@ -56,12 +42,12 @@ TableDef LogTableDef() {
     return def;
 }
 
-bool CreateTimerTable(const std::string& dir) {
-    return CreateAndRestructure(dir + kTimerTableFile, TimerTableDef());
-}
+engine::TimeLookup DueLookup() { return engine::TimeLookup{"Aktiv", "Y", "Startzeit"}; }
 
-bool CreateLogTable(const std::string& dir) {
-    return CreateAndRestructure(dir + kLogTableFile, LogTableDef());
-}
+// Fields, index, locale and description in one transaction: the table is
+// there complete or not at all.
+bool CreateTimerTable(const std::string& dir) { return engine::CreateTable(dir + kTimerTableFile, TimerTableDef()); }
+
+bool CreateLogTable(const std::string& dir) { return engine::CreateTable(dir + kLogTableFile, LogTableDef()); }
 
 }  // namespace qv

@@ -15,8 +15,11 @@ constexpr const char* kLogTableFile = "log.dat";
 constexpr int kTableLanguageId = 1031;  // German
 constexpr int kTableSortId = 0;
 
-// The job table: eleven fields, no index, German locale, description "timer".
+// The job table: eleven fields, no index, German locale, description "timer",
+// and the lookup of active jobs by their next start.
 engine::TableDef TimerTableDef();
+// Active jobs ("Aktiv" exactly "Y") by "Startzeit".
+engine::TimeLookup DueLookup();
 // The run log: four fields, a unique primary index on ID, German locale.
 engine::TableDef LogTableDef();
 

@@ -1,11 +1,13 @@
 #include "schedule/Scheduler.h"
 
+#include <cstdint>
 #include <exception>
 #include <stdexcept>
 #include <vector>
 
 #include "actions/ActionTables.h"
 #include "jobs/JobData.h"
+#include "jobs/Tables.h"
 #include "schedule/NextStart.h"
 
 namespace qv {
@@ -61,6 +63,23 @@ void PostSwitchedOff(Cursor& c, engine::Field& aktiv, const std::vector<engine::
         throw;
     }
     for (engine::Field* f : lacking) f->SetRequired(true);
+}
+
+// Rows of later, in row order, that are not in rows[from..] yet go in there.
+void MergeLater(std::vector<engine::TimedRow>& rows, size_t from, const std::vector<engine::TimedRow>& later) {
+    std::vector<engine::TimedRow> merged;
+    merged.reserve(rows.size() - from + later.size());
+    size_t a = from, b = 0;
+    while (a < rows.size() || b < later.size()) {
+        if (b == later.size() || (a < rows.size() && rows[a].rowid <= later[b].rowid)) {
+            if (b < later.size() && rows[a].rowid == later[b].rowid) ++b;  // known since the scan began
+            merged.push_back(rows[a++]);
+        } else {
+            merged.push_back(later[b++]);
+        }
+    }
+    rows.resize(from);
+    rows.insert(rows.end(), merged.begin(), merged.end());
 }
 
 }  // namespace
@@ -133,16 +152,42 @@ bool Scheduler::IsDue(DateTime now) const {
     return now > f.Startzeit->AsDateTime() && f.Aktiv->AsString() == "Y";
 }
 
+// Visits the rows a walk over the whole table would run, in its order, at the
+// clock it would read there, without reading the other rows: the active rows
+// whose start had passed when the scan began, as they were then, and the
+// ones whose start passes while it goes on. A tick in which nothing was
+// written and no active start has passed since the last scan reads nothing.
 void Scheduler::Scan() {
     Cursor& t2 = data_.tblTimer2;
-    t2.Refresh();
-    t2.First();
-    while (!t2.Eof()) {
+    const engine::TableStamp stamp = t2.Stamp();
+    DateTime seen = clock_.Now();
+    if (atRest_ && atRest_->stamp == stamp && !(seen > atRest_->earliest)) return;
+    atRest_.reset();
+
+    const engine::TimeLookup due = DueLookup();
+    const int64_t last = t2.LastRowId();  // rows put in meanwhile are not visited
+    std::vector<engine::TimedRow> rows = t2.FindTimedRows(due, std::nullopt, seen, 0, last);
+    int64_t visited = 0;
+    bool ran = false;
+    for (size_t next = 0;;) {
         // Read per row: a long action earlier in the scan moves the clock on.
         const DateTime now = clock_.Now();
-        if (IsDue(now) && !t2.RowLocked()) RunDueRow(now);
-        t2.Next();
+        if (now > seen) {
+            MergeLater(rows, next, t2.FindTimedRows(due, seen, now, visited, last));
+            seen = now;
+        }
+        if (next == rows.size()) break;
+        const engine::TimedRow row = rows[next++];
+        visited = row.rowid;
+        // Due as the row was when the scan began (the clock may have gone back).
+        if (!(now > row.time) || !t2.Seek(row.rowid) || t2.RowLocked()) continue;
+        ran = true;
+        RunDueRow(now);
     }
+    // Other users' changes, seen once after the scan rather than after each job.
+    if (ran) RefreshEditor();
+    const engine::TableStamp after = t2.Stamp();
+    atRest_ = AtRest{after, t2.EarliestTime(due).value_or(DateTime{INT64_MAX})};
 }
 
 void Scheduler::RunDueRow(DateTime now) {
@@ -165,7 +210,7 @@ void Scheduler::RunDueRow(DateTime now) {
     const std::vector<engine::Field*> lacking = MissingRequired(t2);
     if (!lacking.empty()) {
         PostSwitchedOff(t2, *f.Aktiv, lacking);
-        RefreshEditor();
+        RefreshEditor(row);
         HandleFailure(pfad.empty() ? "(ohne Pfad)" : pfad, lacking.front()->name() + " fehlt: ausgeschaltet");
         ReturnTo(row);
         return;
@@ -179,7 +224,7 @@ void Scheduler::RunDueRow(DateTime now) {
     t2.Post();
     // Stored before the action runs: a failing, hanging or shutting-down
     // action does not leave the job due.
-    RefreshEditor();
+    RefreshEditor(row);
 
     const std::string result = RunAction(pfad);
     // The countdown and the mail client let messages through; "&Starten" may
@@ -195,10 +240,19 @@ void Scheduler::RunDueRow(DateTime now) {
     }
 }
 
-void Scheduler::RefreshEditor() {
+void Scheduler::RefreshEditor(int64_t row) {
     // So the grid shows the new start. The refresh first posts a pending edit
     // of the grid; when that fails (an incomplete row), the job still runs
     // and the error is shown at the end of the tick.
+    if (!data_.tblTimer.active()) return;
+    try {
+        data_.tblTimer.RefreshRow(row);
+    } catch (const std::exception& e) {
+        Keep(TimerTable() + ": " + e.what());
+    }
+}
+
+void Scheduler::RefreshEditor() {
     if (!data_.tblTimer.active()) return;
     try {
         data_.tblTimer.Refresh();
@@ -211,8 +265,7 @@ void Scheduler::ReturnTo(int64_t row) {
     Cursor& t2 = data_.tblTimer2;
     if (!t2.active() || t2.state() != DatasetState::Browse) return;
     if (!t2.Eof() && t2.RowId() == row) return;
-    for (t2.First(); !t2.Eof(); t2.Next())
-        if (t2.RowId() == row) return;
+    t2.Seek(row);
 }
 
 std::string Scheduler::RunAction(const std::string& pfad) {

@@ -5,6 +5,7 @@
 // shutdown, failure mail).
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "actions/ActionTables.h"
@@ -108,6 +109,8 @@ private:
     void Scan();
     bool IsDue(DateTime now) const;
     void RunDueRow(DateTime now);
+    // The editor cursor: the row just stored, or all of it after a scan.
+    void RefreshEditor(int64_t row);
     void RefreshEditor();
     void ReturnTo(int64_t row);
     std::string RunAction(const std::string& pfad);
@@ -127,6 +130,13 @@ private:
     SchedulerUi& ui_;
     std::string computerName_;
     bool inTick_ = false;
+    // What the last scan left: the table as it was then and the earliest
+    // start of an active job. Until either changes, nothing can be due.
+    struct AtRest {
+        engine::TableStamp stamp;
+        DateTime earliest;
+    };
+    std::optional<AtRest> atRest_;
     std::string pendingError_;  // kept during this tick's scan
     std::string shownError_;    // the last error box, until a tick goes through
     TickFailures failures_;     // of this tick

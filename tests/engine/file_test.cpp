@@ -124,6 +124,29 @@ TEST_F(FileTest, CreateLeavesAnExistingFileUntouched) {
     EXPECT_FALSE(TableExists(dir.File("bad.DAT")));
 }
 
+// The table appears complete or not at all: what a creator that died left
+// behind is no table and goes; while another creator is at it, a second waits
+// and then leaves that one's table as it is.
+TEST_F(FileTest, CreateMakesTheWholeTableOrNoneAndCreatorsTakeTurns) {
+    const std::string path = dir.File("timer.dat");
+    WriteBytes(path + ".new", "half a table");
+    WriteBytes(path + ".new-journal", "a journal of it");
+    ASSERT_TRUE(CreateTable(path, JobTableDef()));
+    EXPECT_FALSE(fs::exists(path + ".new"));
+    EXPECT_FALSE(fs::exists(path + ".new-journal"));
+    Cursor c(ses, path);
+    c.Open();
+    EXPECT_EQ(c.def().fields.size(), 11u);
+
+    const std::string other = dir.File("other.dat"), made = dir.File("made.dat");
+    ASSERT_TRUE(CreateTable(made, LogTableDef()));
+    test::LockHolder creator({other, "create", made});
+    ASSERT_EQ(creator.firstLine(), "locked");
+    EXPECT_FALSE(CreateTable(other, JobTableDef()));
+    EXPECT_EQ(ReadBytes(other), ReadBytes(made));
+    creator.Release();
+}
+
 TEST_F(FileTest, RestructureKeepsTheValuesOfRemainingFields) {
     const std::string path = dir.File("Timer.DAT");
     ASSERT_TRUE(CreateTable(path, JobTableDef()));

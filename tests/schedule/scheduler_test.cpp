@@ -1,13 +1,17 @@
 // Whole scheduler ticks on a real job table with a fake clock, a fake window
 // and fake actions.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/DateTime.h"
 #include "jobs/JobData.h"
+#include "schedule/NextStart.h"
 #include "schedule/Scheduler.h"
 #include "tests/jobs/TempDir.h"
 #include "tests/schedule/SchedulerFakes.h"
@@ -432,6 +436,156 @@ TEST_F(SchedulerTest, RecalculateOnAnEmptyTableDoesNothing) {
     data.tblTimer.Refresh();
     EXPECT_EQ(data.tblTimer.RecordCount(), 0);
     EXPECT_EQ(ui.processCalls, 0);
+}
+
+// The tick as a walk over the whole table, every row from the first to the
+// last, kept here as the yardstick of the tick that reads only what can be
+// due: the rows it runs, in their order.
+std::vector<std::string> FullScanTick(JobData& d, const Clock& clock, const std::function<void()>& action) {
+    std::vector<std::string> ran;
+    Cursor& t2 = d.tblTimer2;
+    t2.Refresh();
+    for (t2.First(); !t2.Eof(); t2.Next()) {
+        const DateTime now = clock.Now();
+        auto due = [&] {
+            return now > t2.FieldByName("Startzeit").AsDateTime() && t2.FieldByName("Aktiv").AsString() == "Y";
+        };
+        if (!due() || t2.RowLocked()) continue;
+        t2.Edit();
+        if (!due()) {
+            t2.Cancel();
+            continue;
+        }
+        RescheduleJob(t2, now);
+        t2.Post();
+        d.tblTimer.Refresh();
+        ran.push_back(t2.FieldByName("Pfad").AsString());
+        action();
+    }
+    return ran;
+}
+
+// Two copies of one job table, changed alike by other users, the clock and an
+// editor's lock, tick after tick, with actions that take minutes: the
+// scheduler runs on one, the full walk on the other. Same rows run, in the
+// same order, at the same ticks, and the tables stay alike, byte for byte.
+TEST(SchedulerScanTest, RunsWhatAWalkOverEveryRowRuns) {
+    testing::TempDir dirA, dirB;
+    FakeClock clock{MakeDateTime(2026, 12, 9, 10, 0)};
+    JobData a{clock, dirA.path()}, b{clock, dirB.path()};
+    test::FakeSchedulerUi ui;
+    test::FakeSchedulerActions actions;
+    Scheduler scheduler{a, clock, actions, ui, "BUERO-PC"};
+    // A job's action holds the tick for a while: later rows see a later clock.
+    auto slowAction = [&] { clock.Advance(7 * kMsPerMinute); };
+    actions.onRun = [&](Cursor&) {
+        slowAction();
+        return std::string("OK");
+    };
+    struct Raw {
+        sqlite3* db = nullptr;
+        ~Raw() { sqlite3_close(db); }
+    } rawA, rawB;
+    for (JobData* d : {&a, &b}) {
+        d->CreateMissingTables();
+        d->OpenTables();
+    }
+    ASSERT_EQ(sqlite3_open(a.TimerTablePath().c_str(), &rawA.db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(b.TimerTablePath().c_str(), &rawB.db), SQLITE_OK);
+    // Another program writes both tables alike.
+    auto sql = [&](const std::string& text) {
+        for (sqlite3* db : {rawA.db, rawB.db}) ASSERT_EQ(sqlite3_exec(db, text.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << text;
+    };
+    auto table = [](sqlite3* db) {
+        std::string all;
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, "SELECT rowid, quote(Startzeit), quote(Aktiv), * FROM timer ORDER BY rowid", -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW)
+            for (int i = 0; i < sqlite3_column_count(st); ++i) {
+                const unsigned char* t = sqlite3_column_text(st, i);
+                all += (t ? reinterpret_cast<const char*>(t) : "NULL") + std::string("|");
+            }
+        sqlite3_finalize(st);
+        return all;
+    };
+    // Starts around the clock, and ones that read as 0: empty, no date-time,
+    // short, out of range, not text.
+    auto start = [&](uint32_t r) -> std::string {
+        const DateTime now = clock.Now();
+        switch (r % 9) {
+            case 0: return "NULL";
+            case 1: return "'kaputt'";
+            case 2: return "'2026-02-30 08:00:00.000'";
+            case 3: return "X'323032362D31322D30392030383A30303A30302E303030'";
+            case 4: return "'" + FormatDateTime(now).substr(0, 16) + "'";
+            case 5: return "'" + FormatDateTime(now) + "'";
+            default: return "'" + FormatDateTime(DateTime{now.ms + (static_cast<int64_t>(r % 97) - 48) * kMsPerHour}) + "'";
+        }
+    };
+    const char* const rules[] = {"'Jeden Tag'", "'MoMiFr'", "'Monatlich'", "'SaSo'"};
+    const char* const aktiv[] = {"'Y'", "'Y'", "'Y'", "'N'", "'y'", "NULL", "X'59'"};
+    uint32_t seed = 12345;
+    auto random = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 8); };
+    for (int i = 1; i <= 40; ++i)
+        sql("INSERT INTO timer(rowid, Wochentag, Uhrzeit, Pfad, Aktiv, Startzeit, Intervall, nacholen, ID) VALUES(" +
+            std::to_string(i) + ", " + rules[random() % 4] + ", '08:00:00.000', 'job" + std::to_string(i) + "', " +
+            aktiv[random() % 7] + ", " + start(random()) + ", 'N', " + (random() % 3 ? "NULL" : "'Y'") + ", " +
+            std::to_string(i) + ")");
+    int rows = 40, ran = 0, locked = 0;
+    for (int step = 0; step < 300; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        const uint32_t what = random() % 12, r = random();
+        const std::string row = std::to_string(1 + r % rows);
+        if (what < 3) {
+            clock.Advance(r % 4 ? static_cast<int64_t>(r % 43200) * kMsPerSecond : 1);
+        } else if (what == 3) {
+            clock.Advance(-static_cast<int64_t>(1 + r % 48) * kMsPerHour);  // set back
+        } else if (what == 4) {
+            sql("UPDATE timer SET Startzeit=" + start(random()) + " WHERE rowid=" + row);
+        } else if (what == 5) {
+            sql("UPDATE timer SET Aktiv=" + std::string(aktiv[random() % 7]) + " WHERE rowid=" + row);
+        } else if (what == 6) {
+            ++rows;
+            sql("INSERT INTO timer(rowid, Wochentag, Uhrzeit, Pfad, Aktiv, Startzeit, Intervall, ID) VALUES(" +
+                std::to_string(rows) + ", 'Jeden Tag', '09:30:00.000', 'job" + std::to_string(rows) + "', 'Y', " +
+                start(random()) + ", 'N', " + std::to_string(rows) + ")");
+        } else if (what == 7) {
+            sql("DELETE FROM timer WHERE rowid=" + row);
+        } else if (what == 8 || what == 9) {
+            // The user switches a job on (or edits it) in the grid; the post
+            // gives a passed start a new one.
+            for (JobData* d : {&a, &b}) {
+                d->tblTimer.Refresh();
+                if (!d->tblTimer.Locate("ID", row)) continue;
+                d->tblTimer.Edit();
+                d->tblTimer.FieldByName("Aktiv").SetAsString(what == 8 ? "Y" : "N");
+                d->tblTimer.Post();
+            }
+        } else if (what == 10) {
+            // The user starts editing a row in the grid and holds it.
+            for (JobData* d : {&a, &b}) {
+                d->tblTimer.Refresh();
+                if (d->tblTimer.Locate("ID", row)) d->tblTimer.Edit();
+            }
+            locked += a.tblTimer.state() == DatasetState::Edit;
+        } else {
+            for (JobData* d : {&a, &b}) d->tblTimer.Cancel();
+        }
+        actions.runs.clear();
+        const DateTime before = clock.Now();
+        scheduler.Tick();
+        const DateTime after = clock.Now();
+        clock.Set(before);
+        const std::vector<std::string> expected = FullScanTick(b, clock, slowAction);
+        ASSERT_EQ(clock.Now(), after);
+        ASSERT_EQ(actions.runs, expected);
+        ASSERT_TRUE(ui.errors.empty()) << ui.errors.front();
+        ASSERT_EQ(table(rawA.db), table(rawB.db));
+        ran += static_cast<int>(expected.size());
+    }
+    // The walk had work to compare: jobs ran, and rows were held by an edit.
+    EXPECT_GT(ran, 50);
+    EXPECT_GT(locked, 5);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <stdexcept>
-#include <utility>
 
 #include "ui/data/DisplayFormat.h"
 
@@ -30,55 +29,25 @@ bool ParseClock(const std::string& text, TimeOfDay& out) {
     return true;
 }
 
-// Holds a cursor's scroll events back while the rows are read.
-class QuietScroll {
-public:
-    explicit QuietScroll(engine::Cursor& c)
-        : c_(c), before_(std::exchange(c.BeforeScroll, nullptr)), after_(std::exchange(c.AfterScroll, nullptr)) {}
-    ~QuietScroll() {
-        c_.BeforeScroll = std::move(before_);
-        c_.AfterScroll = std::move(after_);
-    }
-    QuietScroll(const QuietScroll&) = delete;
-    QuietScroll& operator=(const QuietScroll&) = delete;
-
-private:
-    engine::Cursor& c_;
-    engine::DatasetEvent before_, after_;
-};
-
-class InCursorCall {
-public:
-    explicit InCursorCall(bool& flag) : flag_(flag), old_(std::exchange(flag, true)) {}
-    ~InCursorCall() { flag_ = old_; }
-    InCursorCall(const InCursorCall&) = delete;
-    InCursorCall& operator=(const InCursorCall&) = delete;
-
-private:
-    bool& flag_;
-    bool old_;
-};
-
 }  // namespace
 
 CursorGridSource::CursorGridSource(engine::Cursor& cursor) : cursor_(cursor) {
     observer_ = cursor_.AddObserver([this](engine::Cursor&, engine::DataChange c) { OnCursor(c); });
-    EnsureCache();
 }
 
 CursorGridSource::~CursorGridSource() { cursor_.RemoveObserver(observer_); }
 
 void CursorGridSource::OnCursor(engine::DataChange change) {
-    if (reading_) return;
-    // Listeners that read rows now get what was read before: the cursor is
-    // in the middle of its own call and must not be moved.
-    InCursorCall guard(inCursorCall_);
     switch (change) {
         case engine::DataChange::Opened:
         case engine::DataChange::Closed:
         case engine::DataChange::RowsChanged:
-            stale_ = true;
+            texts_.clear();
             Notify(grid::SourceChange::Rows);
+            break;
+        case engine::DataChange::ValuesChanged:
+            texts_.clear();
+            Notify(grid::SourceChange::Values);
             break;
         case engine::DataChange::Scrolled: Notify(grid::SourceChange::Current); break;
         case engine::DataChange::StateChanged: Notify(grid::SourceChange::State); break;
@@ -95,51 +64,16 @@ std::string CursorGridSource::SortText(engine::Field& f) {
     }
 }
 
-void CursorGridSource::ReadCurrent(CachedRow& row) const {
-    int n = cursor_.FieldCount();
-    row.display.resize(static_cast<size_t>(n));
-    row.sort.resize(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        engine::Field& f = cursor_.FieldByIndex(i);
-        row.display[static_cast<size_t>(i)] = FieldDisplayText(f);
-        row.sort[static_cast<size_t>(i)] = SortText(f);
-    }
-}
-
-void CursorGridSource::EnsureCache() const {
-    if (!stale_) return;
-    if (!cursor_.active()) {
-        cache_.clear();
-        stale_ = false;
-        return;
-    }
-    int count = cursor_.RecordCount();
-    if (cursor_.state() != DatasetState::Browse || inCursorCall_) {
-        // Moving now would post or drop the edit, or disturb the cursor in
-        // the middle of its own call: keep the rows read so far
-        // in step with the count and read them properly once browsing again.
-        int cur = std::max(0, cursor_.RecNo());
-        while (static_cast<int>(cache_.size()) < count)
-            cache_.insert(cache_.begin() + std::min(cur, static_cast<int>(cache_.size())), CachedRow{});
-        while (static_cast<int>(cache_.size()) > count) cache_.pop_back();
-        return;
-    }
-    reading_ = true;
-    try {
-        QuietScroll quiet(cursor_);
-        int keep = cursor_.RecNo();
-        cache_.assign(static_cast<size_t>(count), CachedRow{});
-        for (int i = 0; i < count; ++i) {
-            cursor_.MoveTo(i);
-            ReadCurrent(cache_[static_cast<size_t>(i)]);
-        }
-        if (keep >= 0) cursor_.MoveTo(keep);
-    } catch (...) {
-        reading_ = false;
-        throw;
-    }
-    reading_ = false;
-    stale_ = false;
+const std::vector<std::string>& CursorGridSource::RowTexts(int row) const {
+    auto it = texts_.find(row);
+    if (it != texts_.end()) return it->second;
+    // Enough for the rows a window shows; a grid that scrolls far reads again.
+    if (texts_.size() >= 512) texts_.clear();
+    std::vector<std::string> texts(static_cast<size_t>(cursor_.FieldCount()));
+    cursor_.Peek(row, [&] {
+        for (size_t i = 0; i < texts.size(); ++i) texts[i] = FieldDisplayText(cursor_.FieldByIndex(static_cast<int>(i)));
+    });
+    return texts_.emplace(row, std::move(texts)).first->second;
 }
 
 int CursorGridSource::FieldIndex(const std::string& field) const { return cursor_.FieldByName(field).index(); }
@@ -157,21 +91,16 @@ void CursorGridSource::MoveTo(int row) {
 std::string CursorGridSource::CellText(int row, const std::string& field) const {
     if (!cursor_.active() || row < 0 || row >= cursor_.RecordCount()) return {};
     if (row == cursor_.RecNo()) return FieldDisplayText(cursor_.FieldByName(field));
-    EnsureCache();
-    if (row >= static_cast<int>(cache_.size())) return {};
-    const CachedRow& r = cache_[static_cast<size_t>(row)];
-    size_t f = static_cast<size_t>(FieldIndex(field));
-    return f < r.display.size() ? r.display[f] : std::string();
+    const std::vector<std::string>& texts = RowTexts(row);
+    const size_t f = static_cast<size_t>(FieldIndex(field));
+    return f < texts.size() ? texts[f] : std::string();
 }
 
 std::string CursorGridSource::SortKey(int row, const std::string& field) const {
     if (!cursor_.active() || row < 0 || row >= cursor_.RecordCount()) return {};
-    if (row == cursor_.RecNo()) return SortText(cursor_.FieldByName(field));
-    EnsureCache();
-    if (row >= static_cast<int>(cache_.size())) return {};
-    const CachedRow& r = cache_[static_cast<size_t>(row)];
-    size_t f = static_cast<size_t>(FieldIndex(field));
-    return f < r.sort.size() ? r.sort[f] : std::string();
+    std::string key;
+    cursor_.Peek(row, [&] { key = SortText(cursor_.FieldByName(field)); });
+    return key;
 }
 
 std::string CursorGridSource::Value(const std::string& field) const {
@@ -203,7 +132,6 @@ void CursorGridSource::SetValue(const std::string& field, const std::string& tex
         case FieldType::String: break;
     }
     if (cursor_.state() == DatasetState::Browse) {
-        EnsureCache();  // last chance to read the other rows before editing
         if (cursor_.RecordCount() == 0) cursor_.Append();
         else cursor_.Edit();
     }
@@ -231,20 +159,13 @@ grid::RowState CursorGridSource::State() const {
 
 bool CursorGridSource::Modified() const { return cursor_.state() != DatasetState::Browse && cursor_.Modified(); }
 void CursorGridSource::Edit() {
-    EnsureCache();
     if (cursor_.RecordCount() == 0) cursor_.Append();
     else cursor_.Edit();
 }
 void CursorGridSource::Post() { cursor_.Post(); }
 void CursorGridSource::Cancel() { cursor_.Cancel(); }
-void CursorGridSource::Insert() {
-    EnsureCache();
-    cursor_.Insert();
-}
-void CursorGridSource::Append() {
-    EnsureCache();
-    cursor_.Append();
-}
+void CursorGridSource::Insert() { cursor_.Insert(); }
+void CursorGridSource::Append() { cursor_.Append(); }
 void CursorGridSource::Delete() { cursor_.Delete(); }
 
 }  // namespace qv::ui

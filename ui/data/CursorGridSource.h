@@ -3,12 +3,13 @@
 // field objects and dataset rules. Values show in their display form
 // (DisplayFormat) and read back from it.
 //
-// The cursor gives values of its current row only, so the other rows' texts
-// are read by walking the cursor once after its rows changed (only while it is
-// browsing, with its scroll events held back) and kept until the next change.
+// Other rows' texts are read through Cursor::Peek when the grid first asks
+// for them (the rows it shows) and kept until the rows or values change; sort
+// keys are read when the grid sorts, and not kept.
 #pragma once
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/Table.h"
@@ -43,20 +44,14 @@ public:
     static std::string SortText(engine::Field& field);
 
 private:
-    struct CachedRow {
-        std::vector<std::string> display, sort;
-    };
     void OnCursor(engine::DataChange change);
-    void EnsureCache() const;
-    void ReadCurrent(CachedRow& row) const;
+    // The display texts of a row other than the current one.
+    const std::vector<std::string>& RowTexts(int row) const;
     int FieldIndex(const std::string& field) const;
 
     engine::Cursor& cursor_;
     int observer_ = -1;
-    mutable std::vector<CachedRow> cache_;
-    mutable bool stale_ = true;
-    mutable bool reading_ = false;
-    bool inCursorCall_ = false;
+    mutable std::unordered_map<int, std::vector<std::string>> texts_;  // by row
 };
 
 }  // namespace qv::ui
