@@ -167,7 +167,9 @@ bool Cursor::active() const { return impl_->state != DatasetState::Inactive; }
 bool Cursor::ReadOnly() const { return active() && sqlite3_db_readonly(impl_->db.get(), "main") == 1; }
 DatasetState Cursor::state() const { return impl_->state; }
 
-void Cursor::Open() {
+void Cursor::Open() { OpenChecked(true); }
+
+void Cursor::OpenChecked(bool check) {
     Impl& d = *impl_;
     if (active()) return;
     if (d.path.empty()) Fail(ErrorCode::Generic, "No table name given");
@@ -184,7 +186,7 @@ void Cursor::Open() {
         try {
             d.db.Open(d.path, false);
             detail::ConfigureConnection(d.db);
-            detail::QuickCheck(d.db);
+            if (check) detail::QuickCheck(d.db);
             d.meta = detail::ReadMeta(d.db);
         } catch (const EngineError& e) {
             if (e.code() == ErrorCode::Damaged || e.code() == ErrorCode::Generic)

@@ -233,6 +233,9 @@ public:
     // or Damaged when it cannot be read, with LockFile when its lock file
     // cannot be opened.
     void Open();
+    // Open without the damage check (it reads the whole file): for a second
+    // cursor on a table another one has just opened with it.
+    void OpenChecked(bool check);
     void Close();
     bool active() const;
     // Open, but the file may only be read (write-protected, no rights): every

@@ -152,6 +152,9 @@ void ConfigureConnection(sql::Db& db) {
     // A post that has returned survives a crash, with the rollback journal.
     db.Exec("PRAGMA synchronous=FULL");
     db.Exec("PRAGMA cell_size_check=ON");
+    // Pages kept per connection, at most 256 KB: the tables are read a block
+    // of rows at a time, and three connections must not each hold a table.
+    db.Exec("PRAGMA cache_size=-256");
 }
 
 void WriteSchema(sql::Db& db, const std::string& table, const TableDef& def,

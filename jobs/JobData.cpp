@@ -146,7 +146,7 @@ void JobData::OpenTables() {
                  "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
     KeepDueLookup();
     tblTimer2.SetPath(TimerTablePath());
-    tblTimer2.Open();
+    tblTimer2.OpenChecked(false);  // the editor cursor has just checked the file
     OpenOrRepair(tblLog, LogTableDef(), "Logtabelle",
                  "Logtabelle defekt. Es wird versucht die Tabelle zu reparieren.");
     // Said once here; the tick then leaves what it cannot write alone.

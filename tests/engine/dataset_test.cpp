@@ -354,6 +354,67 @@ TEST_F(DatasetTest, RefreshSeesOtherSessionsAndKeepsTheCurrentRow) {
     EXPECT_EQ(a.FieldByName("Pfad").AsString(), "job4");
 }
 
+// More rows than a cursor keeps values of: walking, peeking, seeking and
+// reading one row again give each row's own values, before and after other
+// users' changes.
+TEST_F(DatasetTest, ALargeTableReadsEveryRowRightWherePartsOfItAreKept) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw,
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1500) "
+                           "INSERT INTO timer(Wochentag, Uhrzeit, Pfad, Aktiv, Paramter, ID) "
+                           "SELECT 'Mo', '08:00:00.000', 'job' || i, 'Y', 'p' || i, i FROM n",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    Cursor a(ses, path), b(ses2, path);
+    a.Open();
+    b.Open();
+    int i = 0;
+    for (a.First(); !a.Eof(); a.Next())
+        ASSERT_EQ(a.FieldByName("Pfad").AsString(), "job" + std::to_string(++i));
+    EXPECT_EQ(i, 1500);
+    // Another row's values while the current one is being edited.
+    a.MoveTo(2);
+    a.Edit();
+    a.FieldByName("Paramter").SetAsString("mine");
+    std::string peeked;
+    a.Peek(1399, [&] {
+        peeked = a.FieldByName("Pfad").AsString() + " " + a.FieldByName("Paramter").AsString();
+        EXPECT_THROW(a.FieldByName("Paramter").SetAsString("x"), EngineError);
+    });
+    EXPECT_EQ(peeked, "job1400 p1400");
+    EXPECT_EQ(a.FieldByName("Paramter").AsString(), "mine");
+    a.Post();
+
+    ASSERT_TRUE(b.Locate("Pfad", "job5"));
+    const int64_t five = b.RowId();
+    b.Edit();
+    b.FieldByName("Paramter").SetAsString("changed");
+    b.Post();
+    ASSERT_TRUE(b.Locate("Pfad", "job10"));
+    b.Delete();
+    int valuesChanged = 0;
+    const int observer = a.AddObserver([&](Cursor&, DataChange ch) { valuesChanged += ch == DataChange::ValuesChanged; });
+    a.RefreshRow(five);
+    EXPECT_EQ(valuesChanged, 1);
+    a.RemoveObserver(observer);
+    ASSERT_TRUE(a.Seek(five));
+    EXPECT_EQ(a.RecNo(), 4);
+    EXPECT_EQ(a.FieldByName("Paramter").AsString(), "changed");
+    EXPECT_EQ(a.RecordCount(), 1500);  // the rows as last read
+    a.Refresh();
+    EXPECT_EQ(a.RecordCount(), 1499);
+    ASSERT_TRUE(a.Locate("Pfad", "job1200"));
+    const int64_t far = a.RowId();
+    a.First();
+    ASSERT_TRUE(a.Seek(far));
+    EXPECT_EQ(a.RecNo(), 1198);
+    EXPECT_EQ(a.FieldByName("Paramter").AsString(), "p1200");
+    EXPECT_FALSE(a.Seek(99999));
+    EXPECT_EQ(a.RecNo(), 1198);
+}
+
 TEST_F(DatasetTest, EditStartsFromTheRowOnDisk) {
     Cursor a(ses, path), b(ses2, path);
     a.Open();
