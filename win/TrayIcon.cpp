@@ -100,6 +100,7 @@ void TrayIcon::Hide() {
 }
 
 void TrayIcon::SetIconIndex(int index) {
+    if (visible_ && index == index_) return;  // the same picture: nothing to tell the shell
     index_ = index;
     if (visible_) Notify(NIM_MODIFY);
 }

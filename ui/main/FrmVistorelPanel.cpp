@@ -280,9 +280,12 @@ void TfrmVistorel::SetTimerEnabled(bool on) {
     timerOn_ = on;
 }
 
+// The blink calls this at every tick: only what changes is sent and drawn.
 void TfrmVistorel::SetAktiv(const std::string& caption, bool down, bool flat) {
     HWND b = Item(ids::btnAktiv);
-    SetWindowTextA(b, caption.c_str());
+    const bool newCaption = caption != AktivCaption();
+    if (!newCaption && down == aktivDown_ && flat == aktivFlat_) return;
+    if (newCaption) SetWindowTextA(b, caption.c_str());
     aktivDown_ = down;
     aktivFlat_ = flat;
     InvalidateRect(b, nullptr, TRUE);

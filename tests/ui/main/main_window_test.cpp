@@ -23,6 +23,7 @@
 #include "tests/win/WaitDialog.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
+#include "win/Subclass.h"
 
 namespace qv::ui {
 namespace {
@@ -218,6 +219,22 @@ TEST_F(MainWindowTest, FirstStartCreatesTablesAndShowsTheSchedulerOff) {
     EXPECT_EQ(Text(Item(ids::btnAktiv)), "&Aktiv");
     EXPECT_TRUE(w.aktivDown());
     EXPECT_TRUE(w.timerEnabled());
+    // Each tick blinks the button and the tray icon; the caption, the same
+    // at every tick, is not sent again.
+    int captionsSent = 0;
+    win::Subclass watch;
+    watch.Install(Item(ids::btnAktiv), [&](HWND h, UINT m, WPARAM wp, LPARAM lp) {
+        captionsSent += m == WM_SETTEXT;
+        return watch.CallOriginal(h, m, wp, lp);
+    });
+    w.TimerTimer();
+    EXPECT_TRUE(w.aktivFlat());
+    EXPECT_EQ(w.Tray().iconIndex(), 1);
+    w.TimerTimer();
+    EXPECT_FALSE(w.aktivFlat());
+    EXPECT_EQ(w.Tray().iconIndex(), 0);
+    EXPECT_EQ(captionsSent, 0);
+    EXPECT_EQ(Text(Item(ids::btnAktiv)), "&Aktiv");
 }
 
 TEST_F(MainWindowTest, AnExistingAutostartEntryIsRewrittenWithTheCurrentPath) {
