@@ -1,12 +1,11 @@
 #include "actions/RunJob.h"
 
-#include <shellapi.h>
-
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "actions/ActionTables.h"
+#include "win/Shell.h"
 
 namespace qv::actions {
 
@@ -33,7 +32,7 @@ std::string RunJobAction(HWND owner, const std::string& pfad, const std::string&
     {
         std::vector<char> file = ZeroTerminated(pfad, 255);
         std::vector<char> params = ZeroTerminated(paramter, 55);
-        HINSTANCE h = ShellExecuteA(owner, "open", file.data(), params.data(), "", show);
+        HINSTANCE h = win::OpenWithShell(owner, "open", file.data(), params.data(), "", show);
         // The shell's answer is an int squeezed into a handle.
         answer = static_cast<std::int32_t>(reinterpret_cast<INT_PTR>(h));
     }  // both buffers released before the answer is mapped

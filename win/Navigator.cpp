@@ -6,40 +6,42 @@
 
 namespace qv::win {
 
-HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons) {
+HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons, const RECT& bounds) {
     buttons_ = std::move(buttons);
-    CreateWin("QvNavigator", 0, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, "", 0, 0, 0, 0, parent,
+    CreateWin("QvNavigator", 0, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, "", bounds.left, bounds.top,
+              bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
     HINSTANCE inst = GetModuleHandleA(nullptr);
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
-                               nullptr, inst, nullptr);
     for (size_t i = 0; i < buttons_.size(); ++i) {
-        HWND b = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 0, 0, 0, 0,
-                                 hwnd(),
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)),
-                                 inst, nullptr);
-        windows_.push_back(b);
-        if (tooltip_) {
-            TTTOOLINFOA ti{};
-            ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
-            ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-            ti.hwnd = hwnd();
-            ti.uId = reinterpret_cast<UINT_PTR>(b);
-            ti.lpszText = const_cast<char*>(buttons_[i].hint.c_str());
-            SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
-        }
+        const RECT r = ButtonRect(i);
+        windows_.push_back(CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, r.left, r.top,
+                                           r.right - r.left, r.bottom - r.top, hwnd(),
+                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)),
+                                           inst, nullptr));
     }
     return hwnd();
 }
 
-void Navigator::SetBounds(int x, int y, int width, int height) {
-    MoveWindow(hwnd(), x, y, width, height, TRUE);
-    Layout();
+void Navigator::AddHints(int showMs) {
+    if (tooltip_ || !hwnd()) return;
+    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    if (!tooltip_) return;
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        TTTOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
+        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.hwnd = hwnd();
+        ti.uId = reinterpret_cast<UINT_PTR>(windows_[i]);
+        ti.lpszText = const_cast<char*>(buttons_[i].hint.c_str());
+        SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+    SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(showMs, 0));
 }
 
-void Navigator::SetHintTime(int ms) {
-    if (tooltip_) SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(ms, 0));
+void Navigator::SetBounds(int x, int y, int width, int height) {
+    MoveWindow(hwnd(), x, y, width, height, TRUE);  // its WM_SIZE lays the buttons out
 }
 
 HWND Navigator::ButtonWindow(NavButton kind) const {
@@ -48,15 +50,18 @@ HWND Navigator::ButtonWindow(NavButton kind) const {
     return nullptr;
 }
 
-void Navigator::Layout() {
+// Equally wide buttons over the whole bar.
+RECT Navigator::ButtonRect(size_t index) const {
     RECT rc{};
     GetClientRect(hwnd(), &rc);
-    const int n = static_cast<int>(windows_.size());
-    if (n == 0) return;
-    for (int i = 0; i < n; ++i) {
-        int left = rc.right * i / n;
-        int right = rc.right * (i + 1) / n;
-        MoveWindow(windows_[i], left, 0, right - left, rc.bottom, TRUE);
+    const int n = static_cast<int>(buttons_.size()), i = static_cast<int>(index);
+    return RECT{rc.right * i / n, 0, rc.right * (i + 1) / n, rc.bottom};
+}
+
+void Navigator::Layout() {
+    for (size_t i = 0; i < windows_.size(); ++i) {
+        const RECT r = ButtonRect(i);
+        MoveWindow(windows_[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }
 }
 

@@ -24,9 +24,12 @@ public:
     // Control ids of the buttons: kFirstButtonId + position in the bar.
     static constexpr int kFirstButtonId = 100;
 
-    HWND Create(HWND parent, int id, std::vector<Button> buttons);
+    // The bar at bounds (in the parent's client area), its buttons in place.
+    HWND Create(HWND parent, int id, std::vector<Button> buttons, const RECT& bounds = RECT{});
+    // Gives the buttons their hints, each shown for showMs: made apart from
+    // the bar, so that a window can show before them.
+    void AddHints(int showMs);
     void SetBounds(int x, int y, int width, int height);
-    void SetHintTime(int ms);
     HWND ButtonWindow(NavButton kind) const;  // nullptr when the bar has no such button
 
     std::function<void(NavButton)> Click;
@@ -35,6 +38,7 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    RECT ButtonRect(size_t index) const;
     void Layout();
     void DrawButton(const DRAWITEMSTRUCT& item);
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "win/Shell.h"
+
 namespace qv::win {
 
 namespace {
@@ -33,8 +35,8 @@ void CopyCut(char* to, size_t room, const std::string& from) {
 }  // namespace
 
 TrayShell SystemTrayShell() {
-    return {[](DWORD action, NOTIFYICONDATAA* data) { return Shell_NotifyIconA(action, data); },
-            ShellShowsBalloons()};
+    // Asked when a balloon is first wanted: shell32 is loaded by then.
+    return {NotifyIcon, ShellShowsBalloons};
 }
 
 TrayIcon::TrayIcon(TrayShell shell) : shell_(std::move(shell)) {
@@ -73,7 +75,7 @@ bool TrayIcon::Notify(DWORD action) {
 }
 
 bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
-    if (!shell_.balloons || !visible_) return false;
+    if (!visible_ || !shell_.balloons || !shell_.balloons()) return false;
     NOTIFYICONDATAA nid{};
     nid.cbSize = NOTIFYICONDATAA_V2_SIZE;
     nid.hWnd = hwnd();

@@ -28,7 +28,7 @@ namespace qv::win {
 // notification area shows balloons. Tests record instead.
 struct TrayShell {
     std::function<BOOL(DWORD action, NOTIFYICONDATAA* data)> notify;
-    bool balloons = false;
+    std::function<bool()> balloons;  // none: no balloons
 };
 // The system's: balloons when shell32's version (asked at run time) is 5.0 or later.
 TrayShell SystemTrayShell();

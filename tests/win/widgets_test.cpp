@@ -68,13 +68,13 @@ TEST(TrayIcon, BalloonsOnlyWhereTheShellShowsThemInTheLongerData) {
                                                  d->dwInfoFlags});
                                  return TRUE;
                              },
-                             shellBalloons};
+                             [&] { return shellBalloons; }};
         TrayIcon tray(shell);
         EXPECT_FALSE(tray.ShowBalloon("Quarvelin", "vor dem Symbol"));
-        tray.SetIcons({StockIcon()});
+        tray.SetIcons({StockIcon(), StockIcon()});
         ASSERT_TRUE(tray.Show());
         EXPECT_EQ(tray.ShowBalloon("Quarvelin", std::string(300, 'f')), shellBalloons);
-        tray.SetIconIndex(0);
+        tray.SetIconIndex(1);
         ASSERT_EQ(sent.size(), shellBalloons ? 3u : 2u);
         for (const Sent& s : sent) {
             const bool balloon = s.flags & NIF_INFO;

@@ -13,7 +13,8 @@ namespace qv::ui {
 class RowView {
 public:
     virtual ~RowView() = default;
-    virtual HWND Create(HWND parent, int id) = 0;
+    // Made at bounds in the parent's client area.
+    virtual HWND Create(HWND parent, int id, const RECT& bounds) = 0;
     virtual HWND hwnd() const = 0;
     virtual void SetBounds(int x, int y, int width, int height) = 0;
     virtual void Bind(engine::Cursor* cursor) = 0;  // nullptr unbinds

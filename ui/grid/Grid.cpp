@@ -45,19 +45,29 @@ HWND Grid::Create(HWND parent, int id, int x, int y, int width, int height) {
                        width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), 0,
                        nullptr);
     if (!h) throw std::runtime_error("Gitter kann nicht erzeugt werden");
+    SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
+    return h;
+}
+
+// The in-place editors and the popup window come when first needed: a grid
+// that is only looked at shows sooner.
+void Grid::CreateEditors() {
+    if (edit_ || !hwnd()) return;
     HINSTANCE inst = GetModuleHandleA(nullptr);
-    edit_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL | ES_LEFT, 0, 0, 10, 10, h,
+    edit_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | ES_AUTOHSCROLL | ES_LEFT, 0, 0, 10, 10, hwnd(),
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEditorId)), inst, nullptr);
-    combo_ = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 10, 100, h,
+    combo_ = CreateWindowExA(0, "COMBOBOX", "", WS_CHILD | WS_VSCROLL | CBS_DROPDOWNLIST, 0, 0, 10, 100, hwnd(),
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(kComboId)), inst, nullptr);
     auto editorProc = [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return EditorProc(w, m, wp, lp); };
     editHook_.Install(edit_, editorProc);
     comboHook_.Install(combo_, editorProc);
+    SetFont(font_);
+}
+
+void Grid::CreatePopupWindow() {
+    if (popup_ || !hwnd()) return;
     popup_ = std::make_unique<class PopupWindow>(this);
-    popup_->Create(win::TopLevelOf(h));
-    SetFont(static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT)));
-    Layout();
-    return h;
+    popup_->Create(win::TopLevelOf(hwnd()));
 }
 
 void Grid::SetColumns(std::vector<Column> columns) {

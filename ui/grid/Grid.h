@@ -123,6 +123,8 @@ private:
     void OnSourceChange(SourceChange change);
     void SyncRows();
     void SyncCurrent();
+    void CreateEditors();
+    void CreatePopupWindow();
     void Layout();
     void Invalidate();
     void OnSetFocus();

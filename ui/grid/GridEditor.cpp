@@ -63,6 +63,7 @@ void Grid::ShowEditor() {
     editorColumn_ = col;
     editorDataRow_ = source_->CurrentRow();
     editorModified_ = false;
+    CreateEditors();
     settingEditorText_ = true;
     if (c.kind == ColumnKind::PickList) {
         SendMessageA(combo_, CB_RESETCONTENT, 0, 0);

@@ -59,6 +59,7 @@ void Grid::OpenPopup() {
     HideEditor();
     PauseHint(true);
     HWND control = it->second;
+    CreatePopupWindow();
     if (InitPopup) InitPopup(col);
 
     RECT cr;

@@ -24,7 +24,9 @@ bool HelpBinding::HelpCommand(UINT command, DWORD_PTR data) {
 }
 
 void HelpBinding::ShowContext(DWORD context) {
-    if (!viewer_.available()) {
+    HWND w = viewer_.available() ? viewer_.Call(GetDesktopWindow(), helpFile_.c_str(), kHhHelpContext, context)
+                                 : nullptr;
+    if (!viewer_.loaded()) {
         win::MessageBoxRequest r;
         r.text = kNoViewerText;
         r.caption = kNoViewerCaption;
@@ -32,12 +34,12 @@ void HelpBinding::ShowContext(DWORD context) {
         if (messageBox_) messageBox_(nullptr, r);
         return;
     }
-    HWND w = viewer_.Call(GetDesktopWindow(), helpFile_.c_str(), kHhHelpContext, context);
     if (w) SetForegroundWindow(w);
 }
 
 void HelpBinding::CloseAll() {
-    if (viewer_.available()) viewer_.Call(nullptr, nullptr, kHhCloseAll, 0);
+    // A viewer never loaded has no window to close.
+    if (viewer_.loaded()) viewer_.Call(nullptr, nullptr, kHhCloseAll, 0);
 }
 
 DWORD HelpBinding::ContextOf(HWND control) {

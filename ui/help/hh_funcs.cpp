@@ -32,14 +32,16 @@ HtmlHelpViewer::HtmlHelpViewer(const std::string& clsidKey) {
     DWORD attrs = GetFileAttributesA(file_.c_str());
     if (attrs == INVALID_FILE_ATTRIBUTES || (attrs & FILE_ATTRIBUTE_DIRECTORY)) return;
     DWORD handle = 0;
-    if (GetFileVersionInfoSizeA(file_.c_str(), &handle) == 0) return;
-    library_.reset(LoadLibraryA(file_.c_str()));
-    if (!library_) return;
-    fn_ = reinterpret_cast<HtmlHelpFn>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "HtmlHelpA")));
+    available_ = GetFileVersionInfoSizeA(file_.c_str(), &handle) != 0;
 }
 
 HWND HtmlHelpViewer::Call(HWND caller, const char* helpFile, UINT command, DWORD_PTR data) const {
+    if (!fn_ && available_ && !library_) {
+        library_.reset(LoadLibraryA(file_.c_str()));
+        if (library_)
+            fn_ = reinterpret_cast<HtmlHelpFn>(
+                reinterpret_cast<void*>(GetProcAddress(library_.get(), "HtmlHelpA")));
+    }
     return fn_ ? fn_(caller, helpFile, command, data) : nullptr;
 }
 

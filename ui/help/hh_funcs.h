@@ -1,5 +1,6 @@
 // The HTML Help viewer: found once through the registration of the HTML Help
-// control, loaded at run time, its entry HtmlHelpA taken.
+// control, loaded when help is first asked for (it brings the OLE libraries
+// with it), its entry HtmlHelpA taken.
 #pragma once
 
 #include <windows.h>
@@ -27,16 +28,19 @@ public:
     HtmlHelpViewer(const HtmlHelpViewer&) = delete;
     HtmlHelpViewer& operator=(const HtmlHelpViewer&) = delete;
 
-    bool available() const { return fn_ != nullptr; }
+    bool available() const { return available_; }
+    // Whether a call has loaded it.
+    bool loaded() const { return fn_ != nullptr; }
     const std::string& file() const { return file_; }
-    // HtmlHelpA; nullptr when the viewer is not available.
+    // HtmlHelpA, loading the control first; nullptr when it cannot be loaded.
     HWND Call(HWND caller, const char* helpFile, UINT command, DWORD_PTR data) const;
 
 private:
     using HtmlHelpFn = HWND(WINAPI*)(HWND, LPCSTR, UINT, DWORD_PTR);
     std::string file_;
-    win::Library library_;
-    HtmlHelpFn fn_ = nullptr;
+    bool available_ = false;
+    mutable win::Library library_;
+    mutable HtmlHelpFn fn_ = nullptr;
 };
 
 // The default value of HKEY_CLASSES_ROOT\key, empty when missing.

@@ -1,6 +1,6 @@
 #include "ui/jobgrid/JobEditors.h"
 
-#include <commdlg.h>
+#include "win/Shell.h"
 
 #include <algorithm>
 #include <stdexcept>
@@ -414,7 +414,7 @@ bool JobEditors::DefaultOpenFile(HWND owner, std::string& path) {
     ofn.lpstrInitialDir = lastFile_.empty() ? "\\\\localhost" : nullptr;
     // The current directory is left at the chosen file's folder.
     ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
-    if (!GetOpenFileNameA(&ofn)) return false;
+    if (!win::OpenFileDialog(&ofn)) return false;
     path = buf.data();
     lastFile_ = path;
     return true;

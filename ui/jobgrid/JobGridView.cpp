@@ -8,8 +8,8 @@ JobGridView::JobGridView(win::Dpi dpi) : grid_(dpi) {}
 
 JobGridView::~JobGridView() { grid_.SetDataSource(nullptr); }
 
-HWND JobGridView::Create(HWND parent, int id) {
-    HWND h = grid_.Create(parent, id, 0, 0, 100, 100);
+HWND JobGridView::Create(HWND parent, int id, const RECT& bounds) {
+    HWND h = grid_.Create(parent, id, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
     grid_.SetColumns(JobGridColumns());
     grid_.SetPreviewField(kJobPreviewField);
     return h;

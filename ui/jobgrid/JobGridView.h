@@ -19,7 +19,7 @@ public:
     JobGridView(const JobGridView&) = delete;
     JobGridView& operator=(const JobGridView&) = delete;
 
-    HWND Create(HWND parent, int id) override;
+    HWND Create(HWND parent, int id, const RECT& bounds) override;
     HWND hwnd() const override { return grid_.hwnd(); }
     void SetBounds(int x, int y, int width, int height) override;
     void Bind(engine::Cursor* cursor) override;

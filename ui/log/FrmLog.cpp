@@ -42,7 +42,7 @@ TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBo
                          NavigatorButtons({win::NavButton::First, win::NavButton::Prior,
                                            win::NavButton::Next, win::NavButton::Last,
                                            win::NavButton::Delete, win::NavButton::Refresh}));
-    DBNavigator1_.SetHintTime(20000);
+    DBNavigator1_.AddHints(20000);
     BindNavigator(DBNavigator1_, tblLog_, messageBox_, hwnd());
     HINSTANCE inst = GetModuleHandleA(nullptr);
     panel_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd(), nullptr,

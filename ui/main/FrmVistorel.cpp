@@ -1,5 +1,6 @@
 #include "ui/main/FrmVistorel.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "schedule/NextStart.h"
@@ -9,6 +10,7 @@
 #include "ui/main/Images.h"
 #include "ui/main/VistorelIds.h"
 #include "ui/settings/GridLayout.h"
+#include "win/Shell.h"
 
 namespace qv::ui {
 
@@ -41,14 +43,15 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     ports_ = std::make_unique<SchedulerPorts>(*this);
     scheduler_ = std::make_unique<Scheduler>(*data_, *env_.clock, *ports_, *ports_, std::string());
 
+    // Made at the size start-up gives it (step 3), so that nothing is laid
+    // out twice on the way to the first paint.
+    const int64_t dpi = env_.dpi;
     CreateWin(ids::kMainClass, WS_EX_CONTROLPARENT, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-              ids::kMainCaption, CW_USEDEFAULT, CW_USEDEFAULT, 731, 479, nullptr, nullptr);
+              ids::kMainCaption, CW_USEDEFAULT, CW_USEDEFAULT, static_cast<int>(731 * dpi / 96),
+              static_cast<int>(479 * dpi / 96), nullptr, nullptr);
     if (!hwnd()) throw std::runtime_error("Das Hauptfenster kann nicht erzeugt werden");
     SetWindowContextHelpId(hwnd(), 1);
 
-    ImageList1_.reset(CreateProgramImageList());
-    for (int i = 0; i < kImageCount; ++i)
-        icons_[i].reset(ImageList1_ ? ImageList_GetIcon(ImageList1_.get(), i, ILD_NORMAL) : nullptr);
     // The program's icon resource, drawn for each size; the drawn symbol where
     // the executable has none (test programs).
     const int sizes[2] = {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)};
@@ -57,7 +60,7 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
         windowIcons_[i].reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
                                                             MAKEINTRESOURCEA(ids::kProgramIcon),
                                                             IMAGE_ICON, sizes[i], sizes[i], 0)));
-        HICON icon = windowIcons_[i] ? windowIcons_[i].get() : icons_[0].get();
+        HICON icon = windowIcons_[i] ? windowIcons_[i].get() : ProgramIcons()[0].get();
         SendMessageA(hwnd(), WM_SETICON, kinds[i], reinterpret_cast<LPARAM>(icon));
     }
 
@@ -66,9 +69,38 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     AppendMenuA(PopupMenu1_.get(), MF_STRING, ids::Wiederherstellen1, "Wiederherstellen");
 
     CreateControls();
-    CreateTray();
 
     SetTimerEnabled(true);
+}
+
+const win::Icon* TfrmVistorel::ProgramIcons() {
+    if (!ImageList1_) {
+        ImageList1_.reset(CreateProgramImageList());
+        for (int i = 0; i < kImageCount; ++i)
+            icons_[i].reset(ImageList1_ ? ImageList_GetIcon(ImageList1_.get(), i, ILD_NORMAL) : nullptr);
+    }
+    return icons_;
+}
+
+// What the first paint does not show, made right after it: a hint, a popup,
+// a drop or a click in the tray cannot come before the window is there.
+void TfrmVistorel::BuildRest() {
+    if (restBuilt_ || !hwnd()) return;
+    restBuilt_ = true;
+    CreateEditors();
+    CreateHints();
+    DBNavigator1_.AddHints(20000);
+    CreateTray();
+    if (savedGridProc_) win::AcceptDroppedFiles(dxDBGrid1_->hwnd(), TRUE);
+}
+
+void TfrmVistorel::CreateEditors() {
+    JobEditors::Deps deps;
+    deps.clock = env_.clock;
+    deps.nextStart = [this](DateTime base) { return CalcNextStart(data_->tblTimer, base); };
+    deps.showMessage = [this](HWND, const std::string& text) { ShowPlain(text); };
+    editors_ = std::make_unique<JobEditors>(hwnd(), dxDBGrid1_->grid(), *dxDBGrid1_->source(), std::move(deps));
+    editors_->Bind();
 }
 
 TfrmVistorel::~TfrmVistorel() {
@@ -81,8 +113,10 @@ TfrmVistorel::~TfrmVistorel() {
 void TfrmVistorel::CreateControls() {
     font_.reset(win::CreateUiFont(env_.dpi));
 
+    // Every child is made in its place: nothing is laid out twice.
+    const Places at = PlacesNow();
     dxDBGrid1_ = std::make_unique<JobGridView>(win::Dpi(env_.dpi));
-    dxDBGrid1_->Create(hwnd(), ids::kGrid);
+    dxDBGrid1_->Create(hwnd(), ids::kGrid, at.grid);
     SetWindowContextHelpId(dxDBGrid1_->hwnd(), 1);
     dxDBGrid1_->Bind(&data_->tblTimer);
     grid::Grid& g = dxDBGrid1_->grid();
@@ -95,38 +129,45 @@ void TfrmVistorel::CreateControls() {
     g.DragOver = [this](HWND target, const std::string& type, POINT, bool&) {
         dxDBGrid1DragOver(target, type);
     };
-    JobEditors::Deps deps;
-    deps.clock = env_.clock;
-    deps.nextStart = [this](DateTime base) { return CalcNextStart(data_->tblTimer, base); };
-    deps.showMessage = [this](HWND, const std::string& text) { ShowPlain(text); };
-    editors_ = std::make_unique<JobEditors>(hwnd(), g, *dxDBGrid1_->source(), std::move(deps));
-    editors_->Bind();
 
     DBNavigator1_.Create(
         hwnd(), ids::kNavigator,
         NavigatorButtons({win::NavButton::First, win::NavButton::Prior, win::NavButton::Next,
                           win::NavButton::Last, win::NavButton::Insert, win::NavButton::Delete,
                           win::NavButton::Edit, win::NavButton::Post, win::NavButton::Cancel,
-                          win::NavButton::Refresh}));
+                          win::NavButton::Refresh}),
+        at.navigator);
     BindNavigator(DBNavigator1_, data_->tblTimer, env_.messageBox, hwnd());
 
-    CreatePanel();
+    CreatePanel(at.panel);
     win::SetFontOnChildren(hwnd(), font_.get());
-    Layout();
+    LayoutPanel();  // captions that do not fit at the font grow
+    GetClientRect(hwnd(), &laidOut_);
+}
+
+TfrmVistorel::Places TfrmVistorel::PlacesNow() const {
+    RECT rc{};
+    GetClientRect(hwnd(), &rc);
+    const int nav = win::Scale(kNavigatorHeight, env_.dpi);
+    const int panel = win::Scale(kPanelHeight, env_.dpi);
+    const int gridHeight = std::max(0, static_cast<int>(rc.bottom) - nav - panel);
+    return Places{RECT{0, 0, rc.right, gridHeight}, RECT{0, gridHeight, rc.right, gridHeight + nav},
+                  RECT{0, gridHeight + nav, rc.right, gridHeight + nav + panel}};
 }
 
 void TfrmVistorel::Layout() {
     if (!Panel1_) return;
     RECT rc{};
     GetClientRect(hwnd(), &rc);
-    const int dpi = env_.dpi;
-    const int nav = win::Scale(kNavigatorHeight, dpi);
-    const int panel = win::Scale(kPanelHeight, dpi);
-    int gridHeight = rc.bottom - nav - panel;
-    if (gridHeight < 0) gridHeight = 0;
-    dxDBGrid1_->SetBounds(0, 0, rc.right, gridHeight);
-    DBNavigator1_.SetBounds(0, gridHeight, rc.right, nav);
-    MoveWindow(Panel1_->hwnd(), 0, gridHeight + nav, rc.right, panel, TRUE);
+    // Showing the window reports the size it was made at.
+    if (EqualRect(&rc, &laidOut_)) return;
+    laidOut_ = rc;
+    const Places at = PlacesNow();
+    dxDBGrid1_->SetBounds(at.grid.left, at.grid.top, at.grid.right - at.grid.left, at.grid.bottom - at.grid.top);
+    DBNavigator1_.SetBounds(at.navigator.left, at.navigator.top, at.navigator.right - at.navigator.left,
+                            at.navigator.bottom - at.navigator.top);
+    MoveWindow(Panel1_->hwnd(), at.panel.left, at.panel.top, at.panel.right - at.panel.left,
+               at.panel.bottom - at.panel.top, TRUE);
     LayoutPanel();
 }
 
@@ -134,17 +175,14 @@ void TfrmVistorel::Layout() {
 const char* const TfrmVistorel::kScaledColumns[5] = {"Aktiv", "Intervall", "Uhrzeit", "Pfad",
                                                      "Paramter"};
 
+// The window was made at its scaled size already; the columns follow here, as
+// their stored widths are known now.
 void TfrmVistorel::ScaleToScreen() {
     const int p = env_.dpi;
-    RECT wr{};
-    GetWindowRect(hwnd(), &wr);
-    const int64_t w = static_cast<int64_t>(wr.right - wr.left) * p / 96;
-    const int64_t h = static_cast<int64_t>(wr.bottom - wr.top) * p / 96;
-    SetWindowPos(hwnd(), nullptr, 0, 0, static_cast<int>(w), static_cast<int>(h),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     for (const char* field : kScaledColumns) {
         const int width = dxDBGrid1_->ColumnWidth(field);
-        if (width >= 0) dxDBGrid1_->SetColumnWidth(field, ColumnWidthForScreen(width, p));
+        const int scaled = width >= 0 ? ColumnWidthForScreen(width, p) : width;
+        if (scaled != width) dxDBGrid1_->SetColumnWidth(field, scaled);
     }
     columnsScaled_ = true;
 }
@@ -169,10 +207,10 @@ void TfrmVistorel::FormCreate() {
         help_ = std::make_unique<help::HelpBinding>(
             env_.helpViewer ? *env_.helpViewer : noViewer, env_.exeDir + "Quarvelin.chm",
             env_.messageBox);  // 4
-        SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));  // 5
-        DBNavigator1_.SetHintTime(20000);
+        // 5: the grid's cell hints show 20 s; the other hints are made after
+        // the first paint, showing as long.
         dxDBGrid1_->grid().SetHintTime(20000);
-        AcceptDroppedFiles();  // 6
+        AcceptDroppedFiles();  // 6 (the shell is told after the first paint)
         // 7: an entry naming another path (the program was moved) is written
         // again with the current one.
         const std::string entry = env_.readAutostart ? env_.readAutostart() : std::string();
@@ -210,6 +248,7 @@ void TfrmVistorel::ShowAtStart(int showCommand) {
     const bool minimized = startMinimized_ || showCommand == SW_SHOWMINNOACTIVE ||
                            showCommand == SW_SHOWMINIMIZED || showCommand == SW_MINIMIZE;
     if (minimized) {
+        BuildRest();
         if (tray_.visible()) {
             tray_.MinimizeToTray(hwnd());
         } else {
@@ -219,9 +258,15 @@ void TfrmVistorel::ShowAtStart(int showCommand) {
     }
     ShowWindow(hwnd(), showCommand == SW_SHOWMAXIMIZED ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     UpdateWindow(hwnd());
+    // A moment later, so that the window takes input as soon as it shows.
+    SetTimer(hwnd(), kRestTimerId, kRestDelay, nullptr);
 }
 
 bool TfrmVistorel::PreTranslate(MSG* msg) {
+    // Input comes before the timer's message: what it may reach is made first.
+    if (!restBuilt_ && ((msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) ||
+                        (msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST)))
+        BuildRest();
     if (hwnd() && IsDialogMessageA(hwnd(), msg)) return true;
     if (frmLog_ && frmLog_->hwnd() && IsDialogMessageA(frmLog_->hwnd(), msg)) return true;
     return false;
@@ -246,7 +291,7 @@ LRESULT TfrmVistorel::shutdown() {
 void TfrmVistorel::FormClose() {
     tray_.Hide();  // an icon that is gone already is no error
     if (help_) help_.reset();  // closes every help window
-    if (env_.helpViewer && env_.helpViewer->available())
+    if (env_.helpViewer && env_.helpViewer->loaded())
         env_.helpViewer->Call(nullptr, nullptr, help::kHhCloseAll, 0);
 }
 
@@ -305,10 +350,12 @@ void TfrmVistorel::OnCommand(int id, int code) {
 LRESULT TfrmVistorel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_SIZE:
-            if (wp == SIZE_MINIMIZED)
+            if (wp == SIZE_MINIMIZED) {
+                BuildRest();  // the tray icon to go to
                 tray_.MinimizeToTray(hwnd());
-            else
+            } else {
                 Layout();
+            }
             return 0;
         case WM_COMMAND:
             if (editors_ && editors_->HandleCommand(wp, lp)) return 0;
@@ -322,6 +369,10 @@ LRESULT TfrmVistorel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_TIMER:
             if (wp == kTimerId) TimerTimer();
+            if (wp == kRestTimerId) {
+                KillTimer(hwnd(), kRestTimerId);
+                BuildRest();
+            }
             return 0;
         case WM_HELP:
             OnHelp(*reinterpret_cast<const HELPINFO*>(lp));

@@ -61,8 +61,10 @@ public:
     static constexpr UINT_PTR kTimerId = 1;  // the scheduler's window timer "Timer"
     static constexpr UINT kTimerInterval = 1500;
 
-    // Builds the window and its components (not shown): the tray icon shows,
-    // the timer runs, the cursors stay closed.
+    // Builds the window and the components its first paint shows: the timer
+    // runs, the cursors stay closed. The rest (tray icon, hints, the grid's
+    // editors, the shell's drops) follows right after the window is first
+    // shown, or sooner at the first tick, input or minimizing.
     explicit TfrmVistorel(VistorelEnv env);
     ~TfrmVistorel() override;
 
@@ -123,9 +125,21 @@ private:
     static const char* const kScaledColumns[5];
 
     // Building and layout.
+    static constexpr UINT_PTR kRestTimerId = 2;  // the rest comes this long after the first paint
+    static constexpr UINT kRestDelay = 100;
+    // Where the grid, the navigator and the panel go in the client area.
+    struct Places {
+        RECT grid, navigator, panel;
+    };
+    Places PlacesNow() const;
     void CreateControls();
-    void CreatePanel();
+    void CreatePanel(const RECT& bounds);
+    void BuildRest();
+    void CreateEditors();
+    void CreateHints();
     void CreateTray();
+    // The three pictures of ImageList1 as icons, made when first needed.
+    const win::Icon* ProgramIcons();
     void Layout();
     void LayoutPanel();
     void ScaleToScreen();
@@ -176,6 +190,8 @@ private:
     win::Navigator DBNavigator1_;  // the job grid's navigator
     std::unique_ptr<win::Window> Panel1_;  // the bottom panel
     HWND tooltip_ = nullptr;
+    bool restBuilt_ = false;
+    RECT laidOut_{};  // the client area Layout last filled
     std::unique_ptr<help::HelpBinding> help_;
     std::unique_ptr<TfrmLog> frmLog_;
     WNDPROC savedGridProc_ = nullptr;

@@ -38,12 +38,19 @@ const ControlSpec kPanelControls[] = {
     {ids::btnAktiv, "BUTTON", "&Aktiv", BS_OWNERDRAW, 624, 2, 75, 47},
 };
 
+// A control's place as designed, scaled to the screen.
+RECT DesignedRect(const ControlSpec& c, int dpi) {
+    const bool fixed = c.id == ids::Image1;  // the picture keeps its 32 x 32
+    const int x = win::Scale(c.x, dpi), y = win::Scale(c.y, dpi);
+    return RECT{x, y, x + (fixed ? c.w : win::Scale(c.w, dpi)), y + (fixed ? c.h : win::Scale(c.h, dpi))};
+}
+
 // The bottom panel: a raised strip whose controls report to the main window.
 class Panel : public win::Window {
 public:
-    HWND Create(HWND parent) {
-        return CreateWin("QvPanel", WS_EX_CONTROLPARENT, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                         "", 0, 0, 0, 0, parent,
+    HWND Create(HWND parent, const RECT& r) {
+        return CreateWin("QvPanel", WS_EX_CONTROLPARENT, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, "", r.left, r.top,
+                         r.right - r.left, r.bottom - r.top, parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(ids::kPanel1)));
     }
 
@@ -69,18 +76,22 @@ protected:
 
 }  // namespace
 
-void TfrmVistorel::CreatePanel() {
+void TfrmVistorel::CreatePanel(const RECT& bounds) {
     auto panel = std::make_unique<Panel>();
-    panel->Create(hwnd());
+    panel->Create(hwnd(), bounds);
     Panel1_ = std::move(panel);
     HINSTANCE inst = GetModuleHandleA(nullptr);
     for (const auto& c : kPanelControls) {
-        HWND w = CreateWindowExA(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, 0, 0, 0, 0,
-                                 Panel1_->hwnd(),
+        const RECT r = DesignedRect(c, env_.dpi);
+        HWND w = CreateWindowExA(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top, r.right - r.left,
+                                 r.bottom - r.top, Panel1_->hwnd(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
         if (c.id == ids::chkAktiviert) SetWindowContextHelpId(w, 1001);
     }
+}
 
+void TfrmVistorel::CreateHints() {
+    HINSTANCE inst = GetModuleHandleA(nullptr);
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
                                nullptr, inst, nullptr);
@@ -98,6 +109,7 @@ void TfrmVistorel::CreatePanel() {
         ti.lpszText = const_cast<char*>(h.hint);
         SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     }
+    SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(20000, 0));
 }
 
 namespace {
@@ -144,12 +156,7 @@ void TfrmVistorel::LayoutPanel() {
     RECT panel{};
     GetClientRect(Panel1_->hwnd(), &panel);
     std::vector<RECT> rects;
-    for (const auto& c : kPanelControls) {
-        const bool fixed = c.id == ids::Image1;  // the picture keeps its 32 x 32
-        const int x = win::Scale(c.x, dpi), y = win::Scale(c.y, dpi);
-        rects.push_back(RECT{x, y, x + (fixed ? c.w : win::Scale(c.w, dpi)),
-                             y + (fixed ? c.h : win::Scale(c.h, dpi))});
-    }
+    for (const auto& c : kPanelControls) rects.push_back(DesignedRect(c, dpi));
     for (size_t i = 0; i < rects.size(); ++i) {
         const ControlSpec& c = kPanelControls[i];
         if (c.id == ids::Image1 || c.id == ids::btnAktiv || c.id == ids::edMail) continue;
@@ -165,7 +172,11 @@ void TfrmVistorel::LayoutPanel() {
     }
     for (size_t i = 0; i < rects.size(); ++i) {
         const RECT& r = rects[i];
-        MoveWindow(Item(kPanelControls[i].id), r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        HWND control = Item(kPanelControls[i].id);
+        RECT now{};
+        GetWindowRect(control, &now);
+        MapWindowPoints(nullptr, Panel1_->hwnd(), reinterpret_cast<POINT*>(&now), 2);
+        if (!EqualRect(&now, &r)) MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }
 }
 
@@ -266,7 +277,10 @@ void TfrmVistorel::Button2Click() {
     frmLog_->ShowAndRaise();
 }
 
-void TfrmVistorel::TimerTimer() { scheduler_->Tick(); }
+void TfrmVistorel::TimerTimer() {
+    BuildRest();  // the tick blinks the tray icon and may show its balloon
+    scheduler_->Tick();
+}
 void TfrmVistorel::btnAktivClick() { scheduler_->Toggle(); }
 void TfrmVistorel::Button1Click() { scheduler_->RecalculateCurrentStart(); }
 

@@ -5,6 +5,7 @@
 #include "ui/main/DropJobs.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
+#include "win/Shell.h"
 
 namespace qv::ui {
 
@@ -22,7 +23,8 @@ bool IsExistingFile(const std::string& path) {
 // --- Tray icon ------------------------------------------------------------------
 
 void TfrmVistorel::CreateTray() {
-    tray_.SetIcons({icons_[0].get(), icons_[1].get(), icons_[2].get()});
+    const win::Icon* icons = ProgramIcons();
+    tray_.SetIcons({icons[0].get(), icons[1].get(), icons[2].get()});
     tray_.SetTip("Vistorel");
     tray_.DoubleClick = [this] { Wiederherstellen1Click(); };
     tray_.RightClick = [this] {
@@ -56,7 +58,6 @@ void TfrmVistorel::AcceptDroppedFiles() {
     SetPropA(gridWindow, kWindowProp, reinterpret_cast<HANDLE>(this));
     savedGridProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
         gridWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TfrmVistorel::LBWindowProc)));
-    DragAcceptFiles(gridWindow, TRUE);
 }
 
 void TfrmVistorel::StopDroppedFiles() {
@@ -66,7 +67,7 @@ void TfrmVistorel::StopDroppedFiles() {
         savedGridProc_ = nullptr;
         RemovePropA(gridWindow, kWindowProp);
     }
-    if (gridWindow) DragAcceptFiles(gridWindow, FALSE);
+    if (gridWindow && restBuilt_) win::AcceptDroppedFiles(gridWindow, FALSE);
 }
 
 LRESULT CALLBACK TfrmVistorel::LBWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -80,14 +81,14 @@ LRESULT CALLBACK TfrmVistorel::LBWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
 void TfrmVistorel::WMDROPFILES(HDROP drop) {
     struct Finish {
         HDROP h;
-        ~Finish() { DragFinish(h); }
+        ~Finish() { win::FinishDrop(h); }
     } finish{drop};
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT count = win::DroppedFile(drop, 0xFFFFFFFF, nullptr, 0);
     std::vector<std::string> paths;
     for (UINT i = 0; i < count; ++i) {
-        const UINT len = DragQueryFileA(drop, i, nullptr, 0);
+        const UINT len = win::DroppedFile(drop, i, nullptr, 0);
         std::vector<char> buf(len + 1, '\0');
-        DragQueryFileA(drop, i, buf.data(), len + 1);
+        win::DroppedFile(drop, i, buf.data(), len + 1);
         paths.emplace_back(buf.data());
     }
     if (!data_->tblTimer.active()) return;

@@ -194,7 +194,7 @@ TEST_F(GridOnTable, JobGridViewServesAsTheWindowsRowView) {
     AppendJob(cursor, "c:\\a.exe", "Mo");
     ui::JobGridView view{win::Dpi()};
     ui::RowView& rows = view;
-    HWND h = rows.Create(host, 301);
+    HWND h = rows.Create(host, 301, RECT{0, 0, 100, 100});
     ASSERT_TRUE(h);
     rows.Bind(&cursor);
     EXPECT_EQ(view.grid().model().RowCount(), 1);

@@ -807,7 +807,7 @@ TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
                      if (d->uFlags & NIF_INFO) balloons.push_back({d->cbSize, d->szInfoTitle, d->szInfo});
                      return TRUE;
                  },
-                 true};
+                 [] { return true; }};
     TfrmVistorel& w = Build();
     w.FormCreate();
     AddDueJob("fehlt-a.exe");
