@@ -63,8 +63,6 @@ desktop_prefix() {
   trap 'wineserver -k 2>/dev/null || true; qv_xvfb_stop; rm -rf "$work"' EXIT
   qv_wine_prefix desktop
   wineserver -p
-  (wine explorer.exe >/dev/null 2>&1 &)
-  sleep 3
 }
 
 end_prefix() {
@@ -81,8 +79,8 @@ bench_start() {
   folder later10k
   driver fill "$(winpath "$work/later10k")\\" 10000
   # Tables of the later starts exist before the first timed run.
-  driver bench "$(winpath "$work/later/Quarvelin.exe")" >/dev/null
-  driver bench "$(winpath "$work/later10k/Quarvelin.exe")" >/dev/null
+  driver bench "$(winpath "$work/later/Quarvelin.exe")" TfrmVistorel >/dev/null
+  driver bench "$(winpath "$work/later10k/Quarvelin.exe")" TfrmVistorel >/dev/null
   local cases="minimal first later later10k" c i line
   for c in $cases; do : >"$work/$c.ms"; : >"$work/$c.cpu"; : >"$work/$c.kb"; done
   for i in $(seq "$runs"); do
@@ -90,10 +88,10 @@ bench_start() {
       case $c in
         minimal) rm -rf "$minimal" && mkdir -p "$minimal"
                  cp "$build/tests/app/minimal_window.exe" "$minimal/"
-                 line=$(driver bench "$(winpath "$minimal/minimal_window.exe")") ;;
+                 line=$(driver bench "$(winpath "$minimal/minimal_window.exe")" QvMinimal) ;;
         first) folder first
-               line=$(driver bench "$(winpath "$work/first/Quarvelin.exe")") ;;
-        *) line=$(driver bench "$(winpath "$work/$c/Quarvelin.exe")") ;;
+               line=$(driver bench "$(winpath "$work/first/Quarvelin.exe")" TfrmVistorel) ;;
+        *) line=$(driver bench "$(winpath "$work/$c/Quarvelin.exe")" TfrmVistorel) ;;
       esac
       echo "run $i $c: $line"
       echo "$line" | sed -n 's/.*start_to_window_ms=\([0-9.]*\).*/\1/p' >>"$work/$c.ms"
