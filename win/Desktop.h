@@ -12,4 +12,9 @@ HWND TopLevelOf(HWND window);
 // The work area (the screen without the taskbar) of the monitor nearest to r.
 RECT WorkAreaNear(const RECT& r);
 
+// Whether a and b are the same rectangle.
+inline bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 }  // namespace qv::win

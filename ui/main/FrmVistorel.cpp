@@ -10,6 +10,7 @@
 #include "ui/main/Images.h"
 #include "ui/main/VistorelIds.h"
 #include "ui/settings/GridLayout.h"
+#include "win/Desktop.h"
 #include "win/Shell.h"
 
 namespace qv::ui {
@@ -160,7 +161,7 @@ void TfrmVistorel::Layout() {
     RECT rc{};
     GetClientRect(hwnd(), &rc);
     // Showing the window reports the size it was made at.
-    if (EqualRect(&rc, &laidOut_)) return;
+    if (win::SameRect(rc, laidOut_)) return;
     laidOut_ = rc;
     const Places at = PlacesNow();
     dxDBGrid1_->SetBounds(at.grid.left, at.grid.top, at.grid.right - at.grid.left, at.grid.bottom - at.grid.top);

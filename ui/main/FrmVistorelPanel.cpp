@@ -9,6 +9,7 @@
 #include "ui/main/FrmVistorelPorts.h"
 #include "ui/main/Images.h"
 #include "ui/main/VistorelIds.h"
+#include "win/Desktop.h"
 
 namespace qv::ui {
 
@@ -176,7 +177,7 @@ void TfrmVistorel::LayoutPanel() {
         RECT now{};
         GetWindowRect(control, &now);
         MapWindowPoints(nullptr, Panel1_->hwnd(), reinterpret_cast<POINT*>(&now), 2);
-        if (!EqualRect(&now, &r)) MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+        if (!win::SameRect(now, r)) MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
     }
 }
 
