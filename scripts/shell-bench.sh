@@ -121,7 +121,7 @@ program_pid() {
   local pid
   for pid in $(pgrep -f 'Quarvelin.exe' || true); do
     [ -r "/proc/$pid/environ" ] || continue
-    if tr '\0' '\n' <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" &&
+    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" &&
        [ "$(readlink "/proc/$pid/cwd")" = "$1" ]; then
       echo "$pid"
       return
@@ -167,7 +167,10 @@ bench_rest() {
       sleep 10
       xdotool mousemove 1020 760 || true
       others=$(pgrep -x wineserver || true; pgrep -f 'explorer.exe' || true)
-      others=$(for p in $others; do tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo "$p"; done)
+      # Only this prefix's: other Wine prefixes may run beside the bench.
+      others=$(for p in $others; do
+                 if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then echo "$p"; fi
+               done)
       before="$(cpu_ticks "$pid") $(cpu_ticks $others)"
       sleep "$rest_seconds"
       after="$(cpu_ticks "$pid") $(cpu_ticks $others)"
