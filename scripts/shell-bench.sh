@@ -42,9 +42,9 @@ echo "Quarvelin.exe: $(stat -c %s "$exe") bytes$([ "${QV_STRIP:-1}" = 0 ] && ech
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 driver() { wine "$build/tests/app/shot_driver.exe" "$@" | tr -d '\r'; }
 
-# stats FILE: "min median max" of the numbers in FILE, one a line.
+# stats FILE [DECIMALS]: "min median max" of the numbers in FILE, one a line.
 stats() {
-  sort -g "$1" | awk '{ v[NR] = $1 } END { printf "%.1f %.1f %.1f", v[1], v[int((NR + 1) / 2)], v[NR] }'
+  sort -g "$1" | awk -v d="${2:-1}" '{ v[NR] = $1 } END { f = "%." d "f"; printf f " " f " " f, v[1], v[int((NR + 1) / 2)], v[NR] }'
 }
 median() { stats "$1" | cut -d' ' -f2; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
@@ -121,7 +121,7 @@ program_pid() {
   local pid
   for pid in $(pgrep -f 'Quarvelin.exe' || true); do
     [ -r "/proc/$pid/environ" ] || continue
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" &&
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qx "WINEPREFIX=$WINEPREFIX" &&
        [ "$(readlink "/proc/$pid/cwd")" = "$1" ]; then
       echo "$pid"
       return
@@ -169,7 +169,7 @@ bench_rest() {
       others=$(pgrep -x wineserver || true; pgrep -f 'explorer.exe' || true)
       # Only this prefix's: other Wine prefixes may run beside the bench.
       others=$(for p in $others; do
-                 if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then echo "$p"; fi
+                 if tr '\0' '\n' 2>/dev/null <"/proc/$p/environ" | grep -qx "WINEPREFIX=$WINEPREFIX"; then echo "$p"; fi
                done)
       before="$(cpu_ticks "$pid") $(cpu_ticks $others)"
       sleep "$rest_seconds"
@@ -185,7 +185,7 @@ bench_rest() {
   echo
   echo "at rest, scheduler on, % of one CPU over ${rest_seconds} s (min median max): program / whole prefix"
   for c in empty jobs10k; do
-    printf '  %-8s %-18s   %-18s\n' "$c" "$(stats "$work/rest-$c.prog")" "$(stats "$work/rest-$c.all")"
+    printf '  %-8s %-18s   %-18s\n' "$c" "$(stats "$work/rest-$c.prog" 2)" "$(stats "$work/rest-$c.all" 2)"
   done
 }
 
