@@ -36,7 +36,7 @@ qv_wine_prefix headless || exit 1
 wineserver -p  # one server for every start, so a start costs no server start-up
 trap 'wineserver -k 2>/dev/null' EXIT
 
-rm -rf "$run" "$work"
+rm -rf "$run" "$work" "$soak"/failed-*
 mkdir -p "$run" "$work"
 cp "$build/app/Quarvelin.exe" "$run/"
 # Scheduler on at start, no failure mail.
@@ -54,8 +54,9 @@ find_pid() {
   return 1
 }
 
+# Wine's own output of the latest start (a crash report among it) is kept.
 start_program() {
-  (cd "$run" && exec wine Quarvelin.exe >/dev/null 2>&1 &)
+  (cd "$run" && exec wine Quarvelin.exe >"$work/wine.log" 2>&1 &)
   local i
   for i in $(seq 100); do
     pid=$(find_pid) && return 0
@@ -99,6 +100,27 @@ last_log_id() {
   sqlite3 "$work/peek.dat" 'SELECT coalesce(max(ID), 0) FROM log'
 }
 
+# What a start that failed found and did: the tables before it started (hot
+# journals included), whether it still ran, where its threads waited, and
+# Wine's output; kept in build/soak/failed-N/ to start it again by hand.
+failed=0
+keep_failed_start() {
+  local to=$soak/failed-$((++failed)) t
+  mkdir -p "$to"
+  cp "$work"/after-* "$to/" 2>/dev/null
+  cp "$work/wine.log" "$run/Quarvelin.ini" "$to/" 2>/dev/null
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "running" >"$to/state"
+    for t in /proc/"$pid"/task/*; do
+      echo "$(cat "$t/comm" 2>/dev/null) $(cat "$t/wchan" 2>/dev/null) $(awk '{print $3}' "$t/stat" 2>/dev/null)"
+    done >>"$to/state"
+  else
+    echo "ended" >"$to/state"
+  fi
+  echo "soak:   $(head -1 "$to/state"); kept in $to"
+  tail -n 5 "$to/wine.log" 2>/dev/null | sed 's/^/soak:   wine: /'
+}
+
 leftovers() { ls "$run" | grep -E '\.(bak|repair|salvage|new)$'; }
 
 # Started again after a kill: no repair, no backup, no box, and the ticks go
@@ -114,6 +136,7 @@ started_cleanly() {
   echo "soak: no clean start (log at $(last_log_id), was $before)"
   leftovers | sed 's/^/soak:   left over: /'
   wine "$soak/find-box.exe" | sed 's/^/soak:   box: /'
+  keep_failed_start
   return 1
 }
 
