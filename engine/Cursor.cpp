@@ -22,6 +22,22 @@ void Session::Sleep(int ms) const {
 
 // --- reading ---------------------------------------------------------------
 
+bool Cursor::Impl::ReadRow(int64_t rowid, Row& out) {
+    bool found = false;
+    try {
+        readRow->Bind(1, rowid);
+        if (readRow->Step()) {
+            out = ReadValues(*readRow);
+            found = true;
+        }
+    } catch (...) {
+        readRow->Reset();
+        throw;
+    }
+    readRow->Reset();
+    return found;
+}
+
 detail::Row Cursor::Impl::ReadValues(const sql::Stmt& st, int firstColumn) const {
     Row row(FieldCount());
     for (size_t i = 0; i < row.size(); ++i)
@@ -352,19 +368,7 @@ void Cursor::RefreshRow(int64_t rowid) {
     d.CheckBrowseMode();
     if (d.IndexOf(rowid) < 0) return;
     Row fresh;
-    bool found = false;
-    try {
-        d.readRow->Bind(1, rowid);
-        if (d.readRow->Step()) {
-            fresh = d.ReadValues(*d.readRow);
-            found = true;
-        }
-    } catch (...) {
-        d.readRow->Reset();
-        throw;
-    }
-    d.readRow->Reset();
-    if (!found) return;  // gone: the next Refresh drops it
+    if (!d.ReadRow(rowid, fresh)) return;  // gone: the next Refresh drops it
     auto it = d.cache.find(rowid);
     if (it != d.cache.end() && it->second == fresh) return;
     d.cache[rowid] = std::move(fresh);

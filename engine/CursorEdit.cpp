@@ -142,14 +142,8 @@ void Cursor::Edit() {
     Row fresh;
     bool found = false;
     try {
-        d.readRow->Bind(1, rowid);
-        if (d.readRow->Step()) {
-            fresh = d.ReadValues(*d.readRow);
-            found = true;
-        }
-        d.readRow->Reset();
+        found = d.ReadRow(rowid, fresh);
     } catch (...) {
-        d.readRow->Reset();
         d.ReleaseRowLock();
         throw;
     }

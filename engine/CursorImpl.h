@@ -117,6 +117,8 @@ struct Cursor::Impl {
     void Load();
     bool HasRow() const { return cur >= 0 && cur < static_cast<int>(ids.size()); }
     int64_t CurrentId() const { return HasRow() ? ids[static_cast<size_t>(cur)] : 0; }
+    // Reads the row with this id from the file into out; false when it is gone.
+    bool ReadRow(int64_t rowid, detail::Row& out);
     // The values of the row at index, reading its block when not kept.
     const detail::Row& RowAt(size_t index) const;
     // Where the row with this id stands among the rows as last read; -1 when not.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Table.h"
+#include "tests/engine/BenchTiming.h"
 
 using namespace qv;
 using namespace qv::engine;
@@ -31,22 +32,8 @@ TableDef JobDef() {
     return def;
 }
 
-struct Figures {
-    double min = 0, median = 0, max = 0;
-};
-
-// Min, median and max of runs, in milliseconds; setup runs untimed before each run.
-Figures Time(int runs, const std::function<void()>& f, const std::function<void()>& setup = {}) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        if (setup) setup();
-        auto t0 = std::chrono::steady_clock::now();
-        f();
-        ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2], ms.back()};
-}
+using bench::Figures;
+using bench::Time;
 
 void Line(const char* what, const Figures& f) {
     std::printf("        %-46s %9.3f %9.3f %9.3f ms\n", what, f.min, f.median, f.max);

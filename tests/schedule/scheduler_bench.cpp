@@ -24,28 +24,14 @@
 #include "jobs/JobData.h"
 #include "schedule/Scheduler.h"
 #include "tests/schedule/SchedulerFakes.h"
+#include "tests/engine/BenchTiming.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Steady = std::chrono::steady_clock;
 
-struct Figures {
-    double min = 0, median = 0, max = 0;
-};
-
-// Times f runs times, setup (untimed) before each run.
-Figures Time(int runs, const std::function<void()>& f, const std::function<void()>& setup = {}) {
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        if (setup) setup();
-        const auto t0 = Steady::now();
-        f();
-        ms.push_back(std::chrono::duration<double, std::milli>(Steady::now() - t0).count());
-    }
-    std::sort(ms.begin(), ms.end());
-    return {ms.front(), ms[ms.size() / 2], ms.back()};
-}
+using qv::bench::Figures;
+using qv::bench::Time;
 
 [[noreturn]] void Die(const std::string& what) {
     std::fprintf(stderr, "scheduler_bench: %s\n", what.c_str());
