@@ -1,6 +1,7 @@
 #include "win/Navigator.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "win/Handles.h"
 
@@ -8,18 +9,10 @@ namespace qv::win {
 
 HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons, const RECT& bounds) {
     buttons_ = std::move(buttons);
-    CreateWin("QvNavigator", 0, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, "", bounds.left, bounds.top,
-              bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
-              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    for (size_t i = 0; i < buttons_.size(); ++i) {
-        const RECT r = ButtonRect(i);
-        windows_.push_back(CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, r.left, r.top,
-                                           r.right - r.left, r.bottom - r.top, hwnd(),
-                                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstButtonId + i)),
-                                           inst, nullptr));
-    }
-    return hwnd();
+    // Button widths follow the bar's: a new size repaints all of it.
+    return CreateWin("QvNavigator", 0, WS_CHILD | WS_VISIBLE, "", bounds.left, bounds.top,
+                     bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
+                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), CS_HREDRAW | CS_VREDRAW);
 }
 
 void Navigator::AddHints(int showMs) {
@@ -31,49 +24,88 @@ void Navigator::AddHints(int showMs) {
     for (size_t i = 0; i < buttons_.size(); ++i) {
         TTTOOLINFOA ti{};
         ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
-        ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        ti.uFlags = TTF_SUBCLASS;
         ti.hwnd = hwnd();
-        ti.uId = reinterpret_cast<UINT_PTR>(windows_[i]);
+        ti.uId = i;
+        ti.rect = RectAt(i);
         ti.lpszText = const_cast<char*>(buttons_[i].hint.c_str());
         SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     }
     SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(showMs, 0));
 }
 
-void Navigator::SetBounds(int x, int y, int width, int height) {
-    MoveWindow(hwnd(), x, y, width, height, TRUE);  // its WM_SIZE lays the buttons out
+void Navigator::PlaceHints() {
+    if (!tooltip_) return;
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        TTTOOLINFOA ti{};
+        ti.cbSize = TTTOOLINFOA_V1_SIZE;
+        ti.hwnd = hwnd();
+        ti.uId = i;
+        ti.rect = RectAt(i);
+        SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
+    }
 }
 
-HWND Navigator::ButtonWindow(NavButton kind) const {
+void Navigator::SetBounds(int x, int y, int width, int height) { MoveWindow(hwnd(), x, y, width, height, TRUE); }
+
+RECT Navigator::ButtonRect(NavButton kind) const {
     for (size_t i = 0; i < buttons_.size(); ++i)
-        if (buttons_[i].kind == kind) return windows_[i];
-    return nullptr;
+        if (buttons_[i].kind == kind) return RectAt(i);
+    return RECT{};
 }
 
 // Equally wide buttons over the whole bar.
-RECT Navigator::ButtonRect(size_t index) const {
+RECT Navigator::RectAt(size_t index) const {
     RECT rc{};
     GetClientRect(hwnd(), &rc);
     const int n = static_cast<int>(buttons_.size()), i = static_cast<int>(index);
     return RECT{rc.right * i / n, 0, rc.right * (i + 1) / n, rc.bottom};
 }
 
-void Navigator::Layout() {
-    for (size_t i = 0; i < windows_.size(); ++i) {
-        const RECT r = ButtonRect(i);
-        MoveWindow(windows_[i], r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+int Navigator::HitTest(LPARAM point) const {
+    const POINT pt{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const RECT r = RectAt(i);
+        if (PtInRect(&r, pt)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void Navigator::InvalidateButton(int index) {
+    if (index < 0 || index >= static_cast<int>(buttons_.size())) return;
+    const RECT r = RectAt(static_cast<size_t>(index));
+    InvalidateRect(hwnd(), &r, FALSE);
+}
+
+void Navigator::SetDown(bool down) {
+    if (down_ == down) return;
+    down_ = down;
+    InvalidateButton(pressed_);
+}
+
+// The action comes last: it may open a message box or close the bar's window.
+void Navigator::ClickAt(int index) {
+    if (index < 0 || index >= static_cast<int>(buttons_.size())) return;
+    InvalidateButton(focused_);
+    focused_ = index;
+    InvalidateButton(focused_);
+    if (Click) Click(buttons_[static_cast<size_t>(index)].kind);
+}
+
+void Navigator::Paint(HDC dc, const RECT& area) {
+    for (size_t i = 0; i < buttons_.size(); ++i) {
+        const RECT r = RectAt(i);
+        RECT overlap{};
+        if (IntersectRect(&overlap, &r, &area)) DrawButton(dc, i);
     }
 }
 
-void Navigator::DrawButton(const DRAWITEMSTRUCT& item) {
-    HDC dc = item.hDC;
-    RECT rc = item.rcItem;
-    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-    const bool disabled = (item.itemState & ODS_DISABLED) != 0;
+void Navigator::DrawButton(HDC dc, size_t index) const {
+    RECT rc = RectAt(index);
+    const bool pressed = static_cast<int>(index) == pressed_ && down_;
+    const bool disabled = !IsWindowEnabled(hwnd());
     FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
     DrawEdge(dc, &rc, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-    const size_t index = static_cast<size_t>(item.CtlID - kFirstButtonId);
-    if (index >= buttons_.size()) return;
 
     const COLORREF color = disabled ? GetSysColor(COLOR_GRAYTEXT) : RGB(0, 0, 0);
     Brush brush(CreateSolidBrush(color));
@@ -138,7 +170,7 @@ void Navigator::DrawButton(const DRAWITEMSTRUCT& item) {
             break;
         }
     }
-    if (item.itemState & ODS_FOCUS) {
+    if (static_cast<int>(index) == focused_ && GetFocus() == hwnd()) {
         RECT f = rc;
         InflateRect(&f, -3, -3);
         DrawFocusRect(dc, &f);
@@ -147,20 +179,68 @@ void Navigator::DrawButton(const DRAWITEMSTRUCT& item) {
 
 LRESULT Navigator::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_SIZE:
-            Layout();
-            return 0;
-        case WM_DRAWITEM:
-            DrawButton(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp));
-            return TRUE;
-        case WM_COMMAND: {
-            const int id = LOWORD(wp);
-            const size_t index = static_cast<size_t>(id - kFirstButtonId);
-            if (HIWORD(wp) == BN_CLICKED && id >= kFirstButtonId && index < buttons_.size() &&
-                Click)
-                Click(buttons_[index].kind);
+        case WM_ERASEBKGND:
+            return 1;  // the buttons cover the bar
+        case WM_PAINT: {
+            PaintDC dc(hwnd());
+            Paint(dc.get(), dc.rect());
             return 0;
         }
+        case WM_SIZE:
+            PlaceHints();
+            return 0;
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            SetFocus(hwnd());  // an open editor hands its text over first
+            const int hit = HitTest(lp);
+            if (hit < 0) return 0;
+            SetCapture(hwnd());
+            pressed_ = hit;
+            down_ = false;
+            SetDown(true);
+            return 0;
+        }
+        case WM_MOUSEMOVE:
+            if (pressed_ >= 0 && GetCapture() == hwnd()) SetDown(HitTest(lp) == pressed_);
+            return 0;
+        case WM_LBUTTONUP: {
+            if (pressed_ < 0 || GetCapture() != hwnd()) return 0;
+            const int index = pressed_;
+            const bool inside = HitTest(lp) == index;
+            ReleaseCapture();  // WM_CAPTURECHANGED lets the button up
+            if (inside) ClickAt(index);
+            return 0;
+        }
+        case WM_CAPTURECHANGED:
+            SetDown(false);
+            pressed_ = -1;
+            return 0;
+        case WM_KEYDOWN:
+            // The space bar presses the button clicked last, as on a push button.
+            if (wp == VK_SPACE && focused_ >= 0 && GetCapture() != hwnd()) {
+                pressed_ = focused_;
+                SetDown(true);
+            }
+            return 0;
+        case WM_KEYUP:
+            if (wp == VK_SPACE && pressed_ >= 0 && GetCapture() != hwnd()) {
+                const int index = pressed_;
+                SetDown(false);
+                pressed_ = -1;
+                ClickAt(index);
+            }
+            return 0;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            if (msg == WM_KILLFOCUS && GetCapture() != hwnd() && pressed_ >= 0) {
+                SetDown(false);
+                pressed_ = -1;
+            }
+            InvalidateButton(focused_);
+            return 0;
+        case WM_ENABLE:
+            InvalidateRect(hwnd(), nullptr, FALSE);
+            return 0;
         default:
             return Default(msg, wp, lp);
     }

@@ -1,6 +1,11 @@
 // A navigator bar: a row of equally wide buttons with drawn glyphs (first,
 // prior, next, last, insert, delete, edit, post, cancel, refresh), each with a
 // hint. The owner decides which buttons the bar has and what a click does.
+//
+// The bar is one window that draws its buttons and follows the mouse itself:
+// a window per button costs the start-up a dozen windows to make, show and
+// paint. A click takes the keyboard focus, as a push button's does, so an
+// editor that was open hands its text over before the action.
 #pragma once
 
 #include <windows.h>
@@ -21,16 +26,16 @@ public:
         NavButton kind;
         std::string hint;
     };
-    // Control ids of the buttons: kFirstButtonId + position in the bar.
-    static constexpr int kFirstButtonId = 100;
 
-    // The bar at bounds (in the parent's client area), its buttons in place.
+    // The bar at bounds (in the parent's client area).
     HWND Create(HWND parent, int id, std::vector<Button> buttons, const RECT& bounds = RECT{});
     // Gives the buttons their hints, each shown for showMs: made apart from
     // the bar, so that a window can show before them.
     void AddHints(int showMs);
     void SetBounds(int x, int y, int width, int height);
-    HWND ButtonWindow(NavButton kind) const;  // nullptr when the bar has no such button
+    // Where the button is in the bar's client area; empty when the bar has no
+    // such button.
+    RECT ButtonRect(NavButton kind) const;
 
     std::function<void(NavButton)> Click;
 
@@ -38,13 +43,20 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
-    RECT ButtonRect(size_t index) const;
-    void Layout();
-    void DrawButton(const DRAWITEMSTRUCT& item);
+    RECT RectAt(size_t index) const;
+    int HitTest(LPARAM point) const;
+    void InvalidateButton(int index);
+    void SetDown(bool down);
+    void ClickAt(int index);
+    void Paint(HDC dc, const RECT& area);
+    void DrawButton(HDC dc, size_t index) const;
+    void PlaceHints();
 
     std::vector<Button> buttons_;
-    std::vector<HWND> windows_;
     HWND tooltip_ = nullptr;
+    int pressed_ = -1;     // held by the mouse or the space bar
+    bool down_ = false;    // drawn pressed: the pointer is still over it
+    int focused_ = -1;     // clicked last, drawn with the focus frame while the bar has the focus
 };
 
 }  // namespace qv::win

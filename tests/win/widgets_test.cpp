@@ -13,6 +13,7 @@
 
 #include "win/Dialog.h"
 #include "win/MessageBox.h"
+#include "tests/win/NavigatorClick.h"
 #include "win/Navigator.h"
 #include "win/TrayIcon.h"
 #include "win/Window.h"
@@ -40,6 +41,7 @@ TEST(TrayIcon, CallbackMouseMessagesRaiseTheirEvents) {
     tray.DoubleClick = [&] { ++doubles; };
     tray.RightClick = [&] { ++rights; };
     tray.BalloonClick = [&] { ++balloons; };
+    tray.Show();
     const UINT cb = TrayIcon::kCallbackMessage;
     EXPECT_EQ(cb, 0x0464u);
     const UINT events[] = {WM_LBUTTONDOWN, WM_LBUTTONUP,     WM_RBUTTONDOWN,  WM_MOUSEMOVE,         WM_LBUTTONDBLCLK,
@@ -174,7 +176,7 @@ TEST(TrayIconWithShell, IconAndBalloonShowAndTheIconSurvivesACancelledSessionEnd
     DestroyWindow(app);
 }
 
-TEST(Navigator, ButtonsReportTheirKindInBarOrder) {
+TEST(Navigator, ButtonsReportTheirKindInBarOrderAndAClickNeedsPressAndReleaseOnIt) {
     HWND parent = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 100, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
     win::Navigator nav;
@@ -183,20 +185,37 @@ TEST(Navigator, ButtonsReportTheirKindInBarOrder) {
                 {win::NavButton::Delete, "Datensatz l\xf6schen"},
                 {win::NavButton::Refresh, "Daten aktualisieren"}});
     nav.SetBounds(0, 0, 300, 25);
+    nav.AddHints(20000);
     std::vector<win::NavButton> clicks;
     nav.Click = [&](win::NavButton b) { clicks.push_back(b); };
-    for (int i : {2, 0, 1}) {
-        HWND b = GetDlgItem(nav.hwnd(), win::Navigator::kFirstButtonId + i);
-        ASSERT_NE(b, nullptr);
-        SendMessageA(b, BM_CLICK, 0, 0);
-    }
+    for (int i : {2, 0, 1}) qv::testing::ClickNavigatorButton(nav.hwnd(), i, 3);
     EXPECT_EQ(clicks, (std::vector<win::NavButton>{win::NavButton::Refresh, win::NavButton::First,
                                                     win::NavButton::Delete}));
-    // The buttons share the bar's width.
-    RECT r{};
-    GetWindowRect(nav.ButtonWindow(win::NavButton::Refresh), &r);
-    EXPECT_EQ(r.right - r.left, 100);
-    EXPECT_EQ(nav.ButtonWindow(win::NavButton::Post), nullptr);
+    // The click takes the focus, as a push button's does.
+    EXPECT_EQ(GetFocus(), nav.hwnd());
+
+    // Released over another button, or pressed on one and let go elsewhere: no click.
+    clicks.clear();
+    SendMessageA(nav.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 12));
+    SendMessageA(nav.hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(150, 12));
+    SendMessageA(nav.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(150, 12));
+    SendMessageA(nav.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(250, 12));
+    SendMessageA(nav.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(250, 40));
+    EXPECT_TRUE(clicks.empty());
+    EXPECT_NE(GetCapture(), nav.hwnd());
+    // The space bar presses the button clicked last.
+    qv::testing::ClickNavigatorButton(nav.hwnd(), 1, 3);
+    SendMessageA(nav.hwnd(), WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageA(nav.hwnd(), WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(clicks, (std::vector<win::NavButton>{win::NavButton::Delete, win::NavButton::Delete}));
+
+    // The buttons share the bar's width, and follow it.
+    EXPECT_EQ(nav.ButtonRect(win::NavButton::Refresh).left, 200);
+    EXPECT_EQ(nav.ButtonRect(win::NavButton::Refresh).right, 300);
+    nav.SetBounds(0, 0, 150, 25);
+    EXPECT_EQ(nav.ButtonRect(win::NavButton::Delete).left, 50);
+    const RECT none = nav.ButtonRect(win::NavButton::Post);
+    EXPECT_TRUE(IsRectEmpty(&none));
     DestroyWindow(parent);
 }
 

@@ -20,6 +20,7 @@
 #include "app/Autostart.h"
 #include "jobs/Tables.h"
 #include "tests/jobs/TempDir.h"
+#include "tests/win/NavigatorClick.h"
 #include "tests/win/WaitDialog.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
@@ -403,7 +404,7 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceSortsDeletesAfterAskingAndEmptiesOn
 
     // Its navigator deletes one entry after the same question.
     HWND nav = GetDlgItem(log->hwnd(), TfrmLog::kNavigatorId);
-    SendMessageA(GetDlgItem(nav, win::Navigator::kFirstButtonId + 4), BM_CLICK, 0, 0);
+    qv::testing::ClickNavigatorButton(nav, 4, 6);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[1].text, "Datensatz l\xf6schen?");
     EXPECT_EQ(w.data().tblLog.RecordCount(), 1);
@@ -515,16 +516,15 @@ TEST_F(MainWindowTest, NavigatorDeleteAsksFirst) {
     qv::testing::WriteFile(a, "x");
     SendMessageA(w.grid().hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a})), 0);
     HWND nav = Item(ids::kNavigator);
-    HWND del = GetDlgItem(nav, win::Navigator::kFirstButtonId + 5);
     answers = {IDCANCEL};
-    SendMessageA(del, BM_CLICK, 0, 0);
+    qv::testing::ClickNavigatorButton(nav, 5, 10);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Datensatz l\xf6schen?");
     EXPECT_EQ(boxes[0].caption, "Best\xe4tigung");
     EXPECT_EQ(boxes[0].cancelText, "Abbrechen");
     EXPECT_EQ(w.data().tblTimer.RecordCount(), 1);
     answers = {IDOK};
-    SendMessageA(del, BM_CLICK, 0, 0);
+    qv::testing::ClickNavigatorButton(nav, 5, 10);
     EXPECT_EQ(w.data().tblTimer.RecordCount(), 0);
 }
 
@@ -708,7 +708,8 @@ TEST_F(MainWindowTest, ARowTypedIntoTheGridIsPostedWithItsNextStart) {
     type("8:00");
     key(VK_TAB);
     type("c:\\x.exe");
-    key(VK_DOWN);  // leaving the row posts it
+    // The navigator's post: the bar takes the focus, the editor hands its text over.
+    qv::testing::ClickNavigatorButton(Item(ids::kNavigator), 7, 10);
     EXPECT_TRUE(errors.empty()) << (errors.empty() ? "" : errors[0]);
     engine::Cursor& t = w.data().tblTimer;
     t.Refresh();
