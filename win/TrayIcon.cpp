@@ -39,9 +39,7 @@ TrayShell SystemTrayShell() {
     return {NotifyIcon, ShellShowsBalloons};
 }
 
-TrayIcon::TrayIcon(TrayShell shell) : shell_(std::move(shell)) {
-    CreateWin("QvTrayIconWindow", 0, WS_POPUP, "", 0, 0, 0, 0, nullptr, nullptr);
-}
+TrayIcon::TrayIcon(TrayShell shell) : shell_(std::move(shell)) {}
 
 TrayIcon::~TrayIcon() {
     if (visible_) Notify(NIM_DELETE);
@@ -91,6 +89,9 @@ bool TrayIcon::ShowBalloon(const std::string& title, const std::string& text) {
 bool TrayIcon::Show() {
     wanted_ = true;
     if (visible_) return true;
+    // Made with the first icon: a start-up that shows its window first has
+    // one window less to make before it.
+    if (!hwnd()) CreateWin("QvTrayIconWindow", 0, WS_POPUP, "", 0, 0, 0, 0, nullptr, nullptr);
     visible_ = Notify(NIM_ADD);
     return visible_;
 }

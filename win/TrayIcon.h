@@ -2,10 +2,10 @@
 // shell's callback messages. Knows nothing of the application: the owner sets
 // the icons and reacts through the events.
 //
-// The hidden window is a top-level window, so it sees the session-end
-// messages: it agrees to a session end, and removes the icon when the outcome
-// is reported; after a cancelled session end it puts the icon back, so the
-// program never runs on without one.
+// The hidden window, made when the icon is first shown, is a top-level window,
+// so it sees the session-end messages: it agrees to a session end, and removes
+// the icon when the outcome is reported; after a cancelled session end it puts
+// the icon back, so the program never runs on without one.
 //
 // Balloons need shell32 5.0 (Windows 2000 and Me on): only there does the
 // control send the longer notification data that carries them; every other

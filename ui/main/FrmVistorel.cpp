@@ -141,8 +141,6 @@ void TfrmVistorel::CreateControls() {
     BindNavigator(DBNavigator1_, data_->tblTimer, env_.messageBox, hwnd());
 
     CreatePanel(at.panel);
-    win::SetFontOnChildren(hwnd(), font_.get());
-    LayoutPanel();  // captions that do not fit at the font grow
     GetClientRect(hwnd(), &laidOut_);
 }
 

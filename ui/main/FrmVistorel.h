@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/DateTime.h"
 #include "actions/Mail.h"
@@ -141,6 +142,8 @@ private:
     // The three pictures of ImageList1 as icons, made when first needed.
     const win::Icon* ProgramIcons();
     void Layout();
+    // The panel controls' places for a panel of that width.
+    std::vector<RECT> PanelRects(int panelWidth) const;
     void LayoutPanel();
     void ScaleToScreen();
 

@@ -77,16 +77,21 @@ protected:
 
 }  // namespace
 
+// Every control is made at its final place with its font: nothing is moved
+// or redrawn on the way to the first paint.
 void TfrmVistorel::CreatePanel(const RECT& bounds) {
     auto panel = std::make_unique<Panel>();
     panel->Create(hwnd(), bounds);
     Panel1_ = std::move(panel);
+    const std::vector<RECT> rects = PanelRects(bounds.right - bounds.left);
     HINSTANCE inst = GetModuleHandleA(nullptr);
-    for (const auto& c : kPanelControls) {
-        const RECT r = DesignedRect(c, env_.dpi);
+    for (size_t i = 0; i < rects.size(); ++i) {
+        const ControlSpec& c = kPanelControls[i];
+        const RECT& r = rects[i];
         HWND w = CreateWindowExA(0, c.cls, c.text, WS_CHILD | WS_VISIBLE | c.style, r.left, r.top, r.right - r.left,
                                  r.bottom - r.top, Panel1_->hwnd(),
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
+        SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         if (c.id == ids::chkAktiviert) SetWindowContextHelpId(w, 1001);
     }
 }
@@ -115,22 +120,16 @@ void TfrmVistorel::CreateHints() {
 
 namespace {
 
-// The width a control's caption takes at the control's font.
-int TextWidth(HWND control) {
-    char text[128] = {};
-    GetWindowTextA(control, text, sizeof text);
-    win::WindowDC dc(control);
-    win::SelectGuard font(dc.get(),
-                          reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+// The width of a caption at the font ("&" marks a key).
+int TextWidth(HDC dc, const char* text) {
     RECT r{};
-    DrawTextA(dc.get(), text, -1, &r, DT_CALCRECT | DT_SINGLELINE);  // "&" marks a key
+    DrawTextA(dc, text, -1, &r, DT_CALCRECT | DT_SINGLELINE);
     return r.right - r.left;
 }
 
 // The width a caption needs in its control: the text, beside the check box's
 // square or inside the button's edges, with room for the focus rectangle.
-int NeededWidth(const ControlSpec& c, HWND control, int dpi) {
-    const int text = TextWidth(control);
+int NeededWidth(const ControlSpec& c, int text, int dpi) {
     if (c.id == ids::Label1) return text;
     if ((c.style & BS_TYPEMASK) == BS_AUTOCHECKBOX) return text + win::Scale(13 + 3 + 3, dpi);
     return text + win::Scale(8, dpi);
@@ -152,25 +151,32 @@ int RoomTo(const RECT& r, const std::vector<RECT>& others, int panelWidth, int d
 // Designed places scaled to the screen; a caption that does not fit its
 // designed width at the actual font grows to fit where the panel has room,
 // and Label1 takes its text's width, as labels do.
-void TfrmVistorel::LayoutPanel() {
+std::vector<RECT> TfrmVistorel::PanelRects(int panelWidth) const {
     const int dpi = env_.dpi;
-    RECT panel{};
-    GetClientRect(Panel1_->hwnd(), &panel);
+    win::WindowDC screen(nullptr);
+    win::SelectGuard font(screen.get(), font_.get());
     std::vector<RECT> rects;
     for (const auto& c : kPanelControls) rects.push_back(DesignedRect(c, dpi));
     for (size_t i = 0; i < rects.size(); ++i) {
         const ControlSpec& c = kPanelControls[i];
         if (c.id == ids::Image1 || c.id == ids::btnAktiv || c.id == ids::edMail) continue;
         RECT& r = rects[i];
-        const int needed = NeededWidth(c, Item(c.id), dpi);
+        const int needed = NeededWidth(c, TextWidth(screen.get(), c.text), dpi);
         if (c.id == ids::Label1) {
             r.right = r.left + needed;
         } else if (r.left + needed > r.right) {
             std::vector<RECT> others(rects);
             others.erase(others.begin() + static_cast<std::ptrdiff_t>(i));
-            r.right = std::max<LONG>(r.right, std::min<LONG>(r.left + needed, RoomTo(r, others, panel.right, dpi)));
+            r.right = std::max<LONG>(r.right, std::min<LONG>(r.left + needed, RoomTo(r, others, panelWidth, dpi)));
         }
     }
+    return rects;
+}
+
+void TfrmVistorel::LayoutPanel() {
+    RECT panel{};
+    GetClientRect(Panel1_->hwnd(), &panel);
+    const std::vector<RECT> rects = PanelRects(panel.right);
     for (size_t i = 0; i < rects.size(); ++i) {
         const RECT& r = rects[i];
         HWND control = Item(kPanelControls[i].id);
