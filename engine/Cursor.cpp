@@ -202,6 +202,9 @@ void Cursor::OpenChecked(bool check) {
         try {
             d.db.Open(d.path, false);
             detail::ConfigureConnection(d.db);
+            // One read transaction for all that opening reads: one shared
+            // lock instead of one per statement, and rows and version agree.
+            d.db.Exec("BEGIN");
             if (check) detail::QuickCheck(d.db);
             d.meta = detail::ReadMeta(d.db);
         } catch (const EngineError& e) {
@@ -239,6 +242,7 @@ void Cursor::OpenChecked(bool check) {
         } catch (const EngineError& e) {
             Fail(ErrorCode::Damaged, "Table '" + d.fileName + "' is damaged: " + e.what());
         }
+        d.db.Exec("COMMIT");
         d.cur = d.ids.empty() ? -1 : 0;
         d.bof = true;
         d.eof = d.ids.empty();
