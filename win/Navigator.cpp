@@ -63,10 +63,10 @@ RECT Navigator::RectAt(size_t index) const {
 }
 
 int Navigator::HitTest(LPARAM point) const {
-    const POINT pt{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
+    const int x = GET_X_LPARAM(point), y = GET_Y_LPARAM(point);
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const RECT r = RectAt(i);
-        if (PtInRect(&r, pt)) return static_cast<int>(i);
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return static_cast<int>(i);
     }
     return -1;
 }
@@ -95,8 +95,7 @@ void Navigator::ClickAt(int index) {
 void Navigator::Paint(HDC dc, const RECT& area) {
     for (size_t i = 0; i < buttons_.size(); ++i) {
         const RECT r = RectAt(i);
-        RECT overlap{};
-        if (IntersectRect(&overlap, &r, &area)) DrawButton(dc, i);
+        if (r.left < area.right && area.left < r.right && r.top < area.bottom && area.top < r.bottom) DrawButton(dc, i);
     }
 }
 
