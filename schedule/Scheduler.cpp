@@ -67,6 +67,7 @@ void PostSwitchedOff(Cursor& c, engine::Field& aktiv, const std::vector<engine::
 
 // Rows of later, in row order, that are not in rows[from..] yet go in there.
 void MergeLater(std::vector<engine::TimedRow>& rows, size_t from, const std::vector<engine::TimedRow>& later) {
+    if (later.empty()) return;  // the usual case: no copy of the rest per job
     std::vector<engine::TimedRow> merged;
     merged.reserve(rows.size() - from + later.size());
     size_t a = from, b = 0;
