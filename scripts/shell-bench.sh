@@ -22,11 +22,12 @@
 # QV_BUILD: a Windows x86_64 build with Quarvelin, shot_driver and
 # minimal_window (default build/shell-win64, configure it like the release:
 # -DCMAKE_BUILD_TYPE=MinSizeRel). The program is measured stripped, as it
-# ships; QV_STRIP=0 keeps its debug information. RUNS (5) runs per case.
+# ships; QV_STRIP=0 keeps its debug information. RUNS (11) start-ups per case:
+# a virtual machine's wall times scatter by a third from run to run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QV_BUILD:-$root/build/shell-win64}
-runs=${RUNS:-5}
+runs=${RUNS:-11}
 rest_seconds=${REST_SECONDS:-60}
 modes=${*:-start rest catchup}
 . "$root/scripts/lib/wine.sh"
