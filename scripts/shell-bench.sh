@@ -103,15 +103,18 @@ bench_start() {
   end_prefix
   echo
   echo "start-up: process creation to shown and painted window, ms; the program's processor time until then, ms;"
-  echo "working set half a second later, MB. Each min median max, then the median over the minimal window's."
+  echo "working set half a second later, MB. Each min median max, then the median over the minimal window's;"
+  echo "for the wall time also the median of each run's ratio to the minimal window started just before it,"
+  echo "which a machine that speeds up or slows down during the runs moves less."
   local base_ms base_cpu base_mb
   base_ms=$(median "$work/minimal.ms")
   base_cpu=$(median "$work/minimal.cpu")
   base_mb=$(median "$work/minimal.kb")
-  printf '  %-9s %-22s %7s   %-20s %7s   %-18s %7s\n' "" "wall" "" "processor" "" "working set" ""
+  printf '  %-9s %-22s %7s %8s   %-20s %7s   %-18s %7s\n' "" "wall" "" "per run" "processor" "" "working set" ""
   for c in $cases; do
-    printf '  %-9s %-22s %6sx   %-20s %6sx   %-18s %6sx\n' "$c" \
-      "$(stats "$work/$c.ms")" "$(ratio "$(median "$work/$c.ms")" "$base_ms")" \
+    paste "$work/$c.ms" "$work/minimal.ms" | awk '{ printf "%.4f\n", $1 / $2 }' >"$work/$c.pair"
+    printf '  %-9s %-22s %6sx %7sx   %-20s %6sx   %-18s %6sx\n' "$c" \
+      "$(stats "$work/$c.ms")" "$(ratio "$(median "$work/$c.ms")" "$base_ms")" "$(stats "$work/$c.pair" 2 | cut -d' ' -f2)" \
       "$(stats "$work/$c.cpu")" "$(ratio "$(median "$work/$c.cpu")" "$base_cpu")" \
       "$(stats "$work/$c.kb")" "$(ratio "$(median "$work/$c.kb")" "$base_mb")"
   done
