@@ -22,26 +22,28 @@ void Navigator::AddHints(int showMs) {
                                GetModuleHandleA(nullptr), nullptr);
     if (!tooltip_) return;
     for (size_t i = 0; i < buttons_.size(); ++i) {
-        TTTOOLINFOA ti{};
-        ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
+        TTTOOLINFOA ti = HintOf(i);
         ti.uFlags = TTF_SUBCLASS;
-        ti.hwnd = hwnd();
-        ti.uId = i;
-        ti.rect = RectAt(i);
         ti.lpszText = const_cast<char*>(buttons_[i].hint.c_str());
         SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     }
     SendMessageA(tooltip_, TTM_SETDELAYTIME, TTDT_AUTOPOP, MAKELPARAM(showMs, 0));
 }
 
+// The hint of button index: the button's place in the bar.
+TTTOOLINFOA Navigator::HintOf(size_t index) const {
+    TTTOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;  // common controls before 6 refuse the longer form
+    ti.hwnd = hwnd();
+    ti.uId = index;
+    ti.rect = RectAt(index);
+    return ti;
+}
+
 void Navigator::PlaceHints() {
     if (!tooltip_) return;
     for (size_t i = 0; i < buttons_.size(); ++i) {
-        TTTOOLINFOA ti{};
-        ti.cbSize = TTTOOLINFOA_V1_SIZE;
-        ti.hwnd = hwnd();
-        ti.uId = i;
-        ti.rect = RectAt(i);
+        TTTOOLINFOA ti = HintOf(i);
         SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&ti));
     }
 }
@@ -81,6 +83,11 @@ void Navigator::SetDown(bool down) {
     if (down_ == down) return;
     down_ = down;
     InvalidateButton(pressed_);
+}
+
+void Navigator::LetUp() {
+    SetDown(false);
+    pressed_ = -1;
 }
 
 // The action comes last: it may open a message box or close the bar's window.
@@ -211,8 +218,7 @@ LRESULT Navigator::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_CAPTURECHANGED:
-            SetDown(false);
-            pressed_ = -1;
+            LetUp();
             return 0;
         case WM_KEYDOWN:
             // The space bar presses the button clicked last, as on a push button.
@@ -224,17 +230,13 @@ LRESULT Navigator::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KEYUP:
             if (wp == VK_SPACE && pressed_ >= 0 && GetCapture() != hwnd()) {
                 const int index = pressed_;
-                SetDown(false);
-                pressed_ = -1;
+                LetUp();
                 ClickAt(index);
             }
             return 0;
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
-            if (msg == WM_KILLFOCUS && GetCapture() != hwnd() && pressed_ >= 0) {
-                SetDown(false);
-                pressed_ = -1;
-            }
+            if (msg == WM_KILLFOCUS && GetCapture() != hwnd()) LetUp();
             InvalidateButton(focused_);
             return 0;
         case WM_ENABLE:

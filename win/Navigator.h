@@ -9,6 +9,8 @@
 #pragma once
 
 #include <windows.h>
+// after windows.h
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
@@ -47,9 +49,11 @@ private:
     int HitTest(LPARAM point) const;
     void InvalidateButton(int index);
     void SetDown(bool down);
+    void LetUp();  // no button held any more
     void ClickAt(int index);
     void Paint(HDC dc, const RECT& area);
     void DrawButton(HDC dc, size_t index) const;
+    TTTOOLINFOA HintOf(size_t index) const;
     void PlaceHints();
 
     std::vector<Button> buttons_;
