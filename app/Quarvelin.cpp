@@ -35,9 +35,6 @@ int StartShowCommand(int fromWinMain) {
 int Run(int showCommand) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
     InitCommonControlsEx(&icc);
-    // Known to the common controls 6 only; older ones may refuse the whole call.
-    icc.dwICC = ICC_STANDARD_CLASSES;
-    InitCommonControlsEx(&icc);
     qv::win::SetAppTitle("Quarvelin");
 
     const std::string exePath = ExePath();
