@@ -39,8 +39,10 @@ Grid::~Grid() {
 }
 
 HWND Grid::Create(HWND parent, int id, int x, int y, int width, int height) {
+    // No scroll bars at first: setting the ranges shows each bar the rows or
+    // columns need, instead of making both and taking back the unneeded.
     HWND h = CreateWin(kClassName, WS_EX_CLIENTEDGE,
-                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
+                       WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS,
                        "", x, y,
                        width, height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), 0,
                        nullptr);

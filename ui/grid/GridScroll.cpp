@@ -9,6 +9,9 @@
 namespace qv::grid {
 
 void Grid::UpdateScrollBars() {
+    // A grid not on the screen yet is set up many times over (columns, font,
+    // layout, rows); its bars are drawn with it when it shows.
+    const BOOL redraw = IsWindowVisible(hwnd());
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
@@ -16,11 +19,11 @@ void Grid::UpdateScrollBars() {
     si.nMax = std::max(0, model_.RowCount() - 1);
     si.nPage = static_cast<UINT>(std::max(1, model_.VisibleRowCount()));
     si.nPos = model_.topRow();
-    SetScrollInfo(hwnd(), SB_VERT, &si, TRUE);
+    SetScrollInfo(hwnd(), SB_VERT, &si, redraw);
     si.nMax = std::max(0, model_.metrics().indicatorWidth + model_.BandWidth() - 1);
     si.nPage = static_cast<UINT>(std::max(1, model_.clientWidth()));
     si.nPos = model_.scrollX();
-    SetScrollInfo(hwnd(), SB_HORZ, &si, TRUE);
+    SetScrollInfo(hwnd(), SB_HORZ, &si, redraw);
 }
 
 void Grid::Refresh() {
