@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ui/grid/Grid.h"
@@ -501,12 +502,20 @@ TEST_F(GridWin, ManyRowsScrollTheFocusIntoView) {
     EXPECT_EQ(si.nMax, 62);
 }
 
-// The scroll bars and the wheel move the view, by rows down and by pixels
-// across, within its bounds; an open editor moves with its cell.
+// A scroll bar shows only while rows or columns do not fit; the scroll bars
+// and the wheel move the view, by rows down and by pixels across, within its
+// bounds; an open editor moves with its cell.
 TEST_F(GridWin, ScrollBarsAndWheelMoveTheViewAndTheEditorWithIt) {
+    auto bars = [&] {
+        const LONG_PTR style = GetWindowLongPtrA(grid.hwnd(), GWL_STYLE);
+        return std::make_pair((style & WS_VSCROLL) != 0, (style & WS_HSCROLL) != 0);
+    };
+    EXPECT_EQ(bars(), std::make_pair(false, false)) << "three rows and every column fit";
     for (int i = 0; i < 60; ++i)
         source->AddRow({std::to_string(10 + i), "Mo", "08:00:00", "x.exe", "Y", "", "Standard"});
+    EXPECT_EQ(bars(), std::make_pair(true, false));
     MoveWindow(grid.hwnd(), 0, 0, 300, 370, TRUE);  // narrower than the columns
+    EXPECT_EQ(bars(), std::make_pair(true, true));
     ClickCell(0, kTime);
     ASSERT_TRUE(grid.EditorVisible());
     auto editorAt = [&] {
