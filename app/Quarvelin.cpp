@@ -1,8 +1,6 @@
 // Program entry: builds the main window, runs its creation handler, shows it
 // as the process was asked to, and runs the message loop.
 #include <windows.h>
-// after windows.h
-#include <commctrl.h>
 
 #include <string>
 
@@ -33,8 +31,6 @@ int StartShowCommand(int fromWinMain) {
 }
 
 int Run(int showCommand) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES | ICC_DATE_CLASSES};
-    InitCommonControlsEx(&icc);
     qv::win::SetAppTitle("Quarvelin");
 
     const std::string exePath = ExePath();

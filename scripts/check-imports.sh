@@ -2,6 +2,9 @@
 # Fails, naming each one, when a Windows program imports a function that is not
 # on the list of functions Windows 95 and NT 4.0 both offer
 # (scripts/win95-nt4-imports.txt). Functions looked up at run time are no imports.
+# Also fails when it imports from a DLL that the program binds on first use
+# (comctl32, comdlg32, shell32): imported, it would be loaded before WinMain
+# and slow every start.
 #   bash scripts/check-imports.sh build/win32/app/Quarvelin.exe [LIST]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +20,14 @@ if [ -z "$imports" ]; then
   exit 2
 fi
 allowed=$(awk '!/^#/ && NF >= 2 {print tolower($1), $2}' "$list" | sort -u)
+
+late=$(awk '$1 == "comctl32.dll" || $1 == "comdlg32.dll" || $1 == "shell32.dll"' <<<"$imports")
+if [ -n "$late" ]; then
+  while read -r dll fn; do
+    echo "check-imports: $(basename "$exe") imports $fn from $dll, which the program binds on first use (win/LateBound.h)" >&2
+  done <<<"$late"
+  exit 1
+fi
 
 unlisted=$(comm -23 <(echo "$imports") <(echo "$allowed"))
 if [ -n "$unlisted" ]; then

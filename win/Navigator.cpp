@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include "win/CommonControls.h"
 #include "win/Handles.h"
 
 namespace qv::win {
@@ -16,7 +17,7 @@ HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons, const R
 }
 
 void Navigator::AddHints(int showMs) {
-    if (tooltip_ || !hwnd()) return;
+    if (tooltip_ || !hwnd() || !UseCommonControls(ICC_WIN95_CLASSES)) return;
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
                                GetModuleHandleA(nullptr), nullptr);

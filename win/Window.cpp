@@ -1,15 +1,15 @@
 #include "win/Window.h"
 
-#include <commctrl.h>
 
 #include <stdexcept>
 #include <string>
 
+#include "win/CommonControls.h"
 #include "win/Handles.h"
 
 namespace qv::win {
 
-void ImageListTraits::close(HIMAGELIST h) { ImageList_Destroy(h); }
+void ImageListTraits::close(HIMAGELIST h) { DestroyImageList(h); }
 
 namespace {
 

@@ -5,6 +5,7 @@
 
 #include "ui/grid/Grid.h"
 #include "ui/grid/GridInternal.h"
+#include "win/CommonControls.h"
 
 namespace qv::grid {
 
@@ -31,6 +32,7 @@ void Grid::SetHintTime(int ms) {
 
 bool Grid::EnsureHintWindow() {
     if (hint_) return true;
+    if (!win::UseCommonControls(ICC_WIN95_CLASSES)) return false;
     hint_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
                                 GetModuleHandleA(nullptr), nullptr));

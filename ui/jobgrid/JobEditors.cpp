@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/data/DisplayFormat.h"
+#include "win/CommonControls.h"
 #include "win/Subclass.h"
 #include "win/Window.h"
 
@@ -215,8 +216,7 @@ JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& 
       font_(dpi_.CreateUiFont()),
       chkWochentag_(dpi_) {
     if (!deps_.clock) throw std::invalid_argument("JobEditors needs a clock");
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_DATE_CLASSES};
-    InitCommonControlsEx(&icc);
+    win::UseCommonControls(ICC_DATE_CLASSES);
 
     dayPanel_ = std::make_unique<StartsPanel>();
     dayPanel_->CreatePanel("QvDayRulePanel", main_, dpi_, font_.get());

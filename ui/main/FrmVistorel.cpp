@@ -10,6 +10,7 @@
 #include "ui/main/Images.h"
 #include "ui/main/VistorelIds.h"
 #include "ui/settings/GridLayout.h"
+#include "win/CommonControls.h"
 #include "win/Desktop.h"
 #include "win/Shell.h"
 
@@ -78,7 +79,7 @@ const win::Icon* TfrmVistorel::ProgramIcons() {
     if (!ImageList1_) {
         ImageList1_.reset(CreateProgramImageList());
         for (int i = 0; i < kImageCount; ++i)
-            icons_[i].reset(ImageList1_ ? ImageList_GetIcon(ImageList1_.get(), i, ILD_NORMAL) : nullptr);
+            icons_[i].reset(ImageList1_ ? win::ImageIcon(ImageList1_.get(), i, ILD_NORMAL) : nullptr);
     }
     return icons_;
 }

@@ -9,6 +9,7 @@
 #include "ui/main/FrmVistorelPorts.h"
 #include "ui/main/Images.h"
 #include "ui/main/VistorelIds.h"
+#include "win/CommonControls.h"
 #include "win/Desktop.h"
 
 namespace qv::ui {
@@ -97,6 +98,7 @@ void TfrmVistorel::CreatePanel(const RECT& bounds) {
 }
 
 void TfrmVistorel::CreateHints() {
+    if (!win::UseCommonControls(ICC_WIN95_CLASSES)) return;
     HINSTANCE inst = GetModuleHandleA(nullptr);
     tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),

@@ -1,6 +1,6 @@
 #include "ui/main/Images.h"
 
-#include <commctrl.h>
+#include "win/CommonControls.h"
 
 namespace qv::ui {
 
@@ -78,7 +78,7 @@ void DrawProgramImage(HDC dc, int index, int x, int y) {
 }
 
 HIMAGELIST CreateProgramImageList() {
-    win::ImageList list(ImageList_Create(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0));
+    win::ImageList list(win::CreateImageList(kImageSize, kImageSize, ILC_COLOR24 | ILC_MASK, kImageCount, 0));
     if (!list) return nullptr;
     const COLORREF key = RGB(255, 0, 255);
     win::WindowDC screen(nullptr);
@@ -93,7 +93,7 @@ HIMAGELIST CreateProgramImageList() {
             FillRect(mem.get(), &all, keyBrush.get());
             DrawProgramImage(mem.get(), i, 0, 0);
         }
-        ImageList_AddMasked(list.get(), bmp.get(), key);
+        win::AddMaskedImage(list.get(), bmp.get(), key);
     }
     return list.release();
 }
