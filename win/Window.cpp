@@ -69,7 +69,9 @@ HWND Window::CreateWin(const char* className, DWORD exStyle, DWORD style, const 
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         wc.hbrBackground = background;
         wc.lpszClassName = className;
-        wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+        // Only a top-level window shows an icon; for each class that has one,
+        // the system also copies its small size out of the resource.
+        if (!(style & WS_CHILD)) wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
         // Registered by another thread since the look-up: that is no error.
         if (!RegisterClassExA(&wc)) {
             const DWORD error = GetLastError();

@@ -54,16 +54,14 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     if (!hwnd()) throw std::runtime_error("Das Hauptfenster kann nicht erzeugt werden");
     SetWindowContextHelpId(hwnd(), 1);
 
-    // The program's icon resource, drawn for each size; the drawn symbol where
-    // the executable has none (test programs).
-    const int sizes[2] = {GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CXSMICON)};
-    const WPARAM kinds[2] = {ICON_BIG, ICON_SMALL};
-    for (int i = 0; i < 2; ++i) {
-        windowIcons_[i].reset(static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                                            MAKEINTRESOURCEA(ids::kProgramIcon),
-                                                            IMAGE_ICON, sizes[i], sizes[i], 0)));
-        HICON icon = windowIcons_[i] ? windowIcons_[i].get() : ProgramIcons()[0].get();
-        SendMessageA(hwnd(), WM_SETICON, kinds[i], reinterpret_cast<LPARAM>(icon));
+    // The window class carries the program's icon resource, and the system
+    // takes the small size from the same resource: setting the icons again
+    // per window cost Wine two more icon conversions on the way to the first
+    // paint. An executable without the resource (test programs) shows the
+    // drawn symbol.
+    if (!GetClassLongPtrA(hwnd(), GCLP_HICON)) {
+        for (WPARAM kind : {ICON_BIG, ICON_SMALL})
+            SendMessageA(hwnd(), WM_SETICON, kind, reinterpret_cast<LPARAM>(ProgramIcons()[0].get()));
     }
 
     PopupMenu1_.reset(CreatePopupMenu());

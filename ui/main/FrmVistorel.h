@@ -185,7 +185,6 @@ private:
     win::Font font_;
     win::ImageList ImageList1_;  // the program's three pictures
     win::Icon icons_[3];
-    win::Icon windowIcons_[2];  // from the resources: big, small
     win::Menu PopupMenu1_;  // the tray icon's menu
     win::TrayIcon tray_;
     std::unique_ptr<JobGridView> dxDBGrid1_;  // the job grid

@@ -7,9 +7,6 @@ namespace qv::ui::ids {
 constexpr const char* kMainClass = "TfrmVistorel";
 constexpr const char* kMainCaption = "Quarvelin 1.03";
 
-// The program's icon in its resources (app/Quarvelin.rc).
-constexpr int kProgramIcon = 1;
-
 constexpr int kGrid = 300;
 constexpr int kNavigator = 301;
 constexpr int kPanel1 = 302;
