@@ -86,6 +86,36 @@ HWND Window::CreateWin(const char* className, DWORD exStyle, DWORD style, const 
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) { return Default(msg, wp, lp); }
 
+LRESULT Window::Default(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCPAINT && !HasFrame(hwnd_)) return 0;
+    return DefWindowProcA(hwnd_, msg, wp, lp);
+}
+
+bool HasFrame(HWND window) {
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+    const LONG_PTR exStyle = GetWindowLongPtrA(window, GWL_EXSTYLE);
+    return (style & (WS_BORDER | WS_DLGFRAME | WS_THICKFRAME | WS_HSCROLL | WS_VSCROLL)) != 0 ||
+           (exStyle & (WS_EX_CLIENTEDGE | WS_EX_STATICEDGE | WS_EX_DLGMODALFRAME)) != 0 ||
+           (!(style & WS_CHILD) && GetMenu(window));
+}
+
+namespace {
+
+LRESULT CALLBACK FramelessProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    const auto own = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (msg == WM_NCPAINT && !HasFrame(window)) return 0;
+    return CallWindowProcA(own, window, msg, wp, lp);
+}
+
+}  // namespace
+
+void SkipFramePaint(HWND control) {
+    if (!control || GetWindowLongPtrA(control, GWLP_USERDATA)) return;
+    const LONG_PTR own = GetWindowLongPtrA(control, GWLP_WNDPROC);
+    SetWindowLongPtrA(control, GWLP_USERDATA, own);
+    SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FramelessProc));
+}
+
 LRESULT CALLBACK Window::StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Window* self = nullptr;
     if (msg == WM_NCCREATE) {

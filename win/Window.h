@@ -63,7 +63,7 @@ protected:
                    int y, int w, int h, HWND parent, HMENU menuOrId, UINT classStyle = 0,
                    HBRUSH background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
     virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcA(hwnd_, msg, wp, lp); }
+    LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
     // Called once the window is gone (after WM_NCDESTROY).
     virtual void OnDestroyed() {}
 
@@ -71,6 +71,18 @@ private:
     static LRESULT CALLBACK StaticWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     HWND hwnd_ = nullptr;
 };
+
+// Whether window has anything outside its client area: a border, an edge, a
+// caption, a scroll bar or a menu bar.
+bool HasFrame(HWND window);
+
+// A child window without a frame has nothing to draw on WM_NCPAINT, yet
+// DefWindowProc takes a window DC for it all the same; under Wine that is a
+// visible-region round trip per window on the way to the first paint (8 of
+// the panel's 25 ms there). Windows of this layer skip it by themselves; this
+// makes a system control (a button, a label) skip it too. The control's
+// GWLP_USERDATA keeps its own procedure, which gets back every other message.
+void SkipFramePaint(HWND control);
 
 // Sends WM_SETFONT to every child of parent.
 void SetFontOnChildren(HWND parent, HFONT font);

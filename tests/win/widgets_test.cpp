@@ -310,5 +310,83 @@ TEST(WindowBase, RefusedClassIsAnErrorAndARegisteredOneIsReused) {
     EXPECT_NE(second.Create("QvPlainTest"), nullptr);
 }
 
+// Whether a window has a frame, checked against what Windows makes of each
+// style: a frame is a difference between the window and its client area.
+TEST(WindowFrame, HasFrameAgreesWithTheNonClientAreaWindowsGives) {
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(parent, nullptr);
+    HMENU menu = CreateMenu();
+    AppendMenuA(menu, MF_STRING, 1, "Datei");
+    const struct {
+        const char* cls;
+        DWORD exStyle, style;
+        HMENU menu;
+    } cases[] = {
+        {"STATIC", 0, WS_CHILD, nullptr},
+        {"BUTTON", 0, WS_CHILD | BS_AUTOCHECKBOX, nullptr},
+        {"STATIC", WS_EX_WINDOWEDGE, WS_CHILD, nullptr},
+        {"STATIC", 0, WS_CHILD | WS_BORDER, nullptr},
+        {"STATIC", 0, WS_CHILD | WS_DLGFRAME, nullptr},
+        {"STATIC", 0, WS_CHILD | WS_THICKFRAME, nullptr},
+        {"STATIC", WS_EX_CLIENTEDGE, WS_CHILD, nullptr},
+        {"STATIC", WS_EX_STATICEDGE, WS_CHILD, nullptr},
+        {"STATIC", WS_EX_DLGMODALFRAME, WS_CHILD, nullptr},
+        {"STATIC", 0, WS_CHILD | WS_VSCROLL, nullptr},
+        {"STATIC", 0, WS_CHILD | WS_HSCROLL, nullptr},
+        {"EDIT", 0, WS_CHILD | WS_BORDER, nullptr},
+        {"STATIC", 0, WS_OVERLAPPEDWINDOW, nullptr},
+        {"STATIC", 0, WS_POPUP, nullptr},
+        {"STATIC", 0, WS_POPUP, menu},
+    };
+    for (const auto& c : cases) {
+        const bool child = (c.style & WS_CHILD) != 0;
+        HWND w = CreateWindowExA(c.exStyle, c.cls, "", c.style, 10, 10, 120, 80, child ? parent : nullptr,
+                                 c.menu, nullptr, nullptr);
+        ASSERT_NE(w, nullptr);
+        RECT outer{}, inner{};
+        GetWindowRect(w, &outer);
+        GetClientRect(w, &inner);
+        const bool nonClient = outer.right - outer.left != inner.right || outer.bottom - outer.top != inner.bottom;
+        EXPECT_EQ(win::HasFrame(w), nonClient) << c.cls << std::hex << " style " << c.style << " ex " << c.exStyle
+                                               << (c.menu ? " with menu" : "");
+        DestroyWindow(w);  // takes the menu with it
+    }
+    DestroyWindow(parent);
+}
+
+// The frame paint is skipped only where there is no frame; every other message
+// reaches the control's own procedure.
+int gNcPaints = 0, gOthers = 0;
+LRESULT CALLBACK CountingProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCPAINT) ++gNcPaints;
+    if (msg == WM_USER + 7) ++gOthers;
+    return DefWindowProcA(w, msg, wp, lp);
+}
+
+TEST(WindowFrame, SkipFramePaintPassesOnAFramesPaintAndEverythingElse) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = CountingProc;
+    wc.lpszClassName = "QvCountingControl";
+    RegisterClassA(&wc);
+    HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 300, 300, nullptr, nullptr, nullptr, nullptr);
+    HWND bare = CreateWindowExA(0, wc.lpszClassName, "", WS_CHILD, 0, 0, 50, 20, parent, nullptr, nullptr, nullptr);
+    HWND framed = CreateWindowExA(0, wc.lpszClassName, "", WS_CHILD | WS_BORDER, 0, 30, 50, 20, parent, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_TRUE(bare && framed);
+    win::SkipFramePaint(bare);
+    win::SkipFramePaint(framed);
+    win::SkipFramePaint(bare);  // a second time changes nothing
+    gNcPaints = gOthers = 0;
+    SendMessageA(bare, WM_NCPAINT, 1, 0);
+    SendMessageA(bare, WM_USER + 7, 0, 0);
+    EXPECT_EQ(gNcPaints, 0);
+    EXPECT_EQ(gOthers, 1);
+    SendMessageA(framed, WM_NCPAINT, 1, 0);
+    SendMessageA(framed, WM_USER + 7, 0, 0);
+    EXPECT_EQ(gNcPaints, 1);
+    EXPECT_EQ(gOthers, 2);
+    DestroyWindow(parent);
+}
+
 }  // namespace
 }  // namespace qv

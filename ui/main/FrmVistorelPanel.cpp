@@ -94,6 +94,7 @@ void TfrmVistorel::CreatePanel(const RECT& bounds) {
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
         SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         if (c.id == ids::chkAktiviert) SetWindowContextHelpId(w, 1001);
+        if (!win::HasFrame(w)) win::SkipFramePaint(w);
     }
 }
 
