@@ -28,6 +28,13 @@ bool UseCommonControls(DWORD classes) {
     return (classes & ~static_cast<DWORD>(ICC_WIN95_CLASSES)) == 0;
 }
 
+HWND CreateTooltip(HWND owner, DWORD extraStyle) {
+    if (!UseCommonControls(ICC_WIN95_CLASSES)) return nullptr;
+    return CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | extraStyle,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr,
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
 HIMAGELIST CreateImageList(int cx, int cy, UINT flags, int initial, int grow) {
     static const auto fn = Comctl<HIMAGELIST(WINAPI*)(int, int, UINT, int, int)>("ImageList_Create");
     return fn ? fn(cx, cy, flags, initial, grow) : nullptr;

@@ -14,6 +14,10 @@ namespace qv::win {
 // created; false when comctl32, or one of those classes, cannot be had.
 bool UseCommonControls(DWORD classes);
 
+// A tooltip window owned by owner, always shown (TTS_ALWAYSTIP, plus extraStyle);
+// nullptr when comctl32 cannot be had.
+HWND CreateTooltip(HWND owner, DWORD extraStyle = 0);
+
 // As ImageList_Create, ImageList_AddMasked, ImageList_GetIcon and
 // ImageList_Destroy; nullptr, -1, nullptr and FALSE when comctl32 cannot be had.
 HIMAGELIST CreateImageList(int cx, int cy, UINT flags, int initial, int grow);

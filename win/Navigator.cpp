@@ -17,10 +17,8 @@ HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons, const R
 }
 
 void Navigator::AddHints(int showMs) {
-    if (tooltip_ || !hwnd() || !UseCommonControls(ICC_WIN95_CLASSES)) return;
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
+    if (tooltip_ || !hwnd()) return;
+    tooltip_ = CreateTooltip(hwnd());
     if (!tooltip_) return;
     for (size_t i = 0; i < buttons_.size(); ++i) {
         TTTOOLINFOA ti = HintOf(i);

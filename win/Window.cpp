@@ -1,6 +1,5 @@
 #include "win/Window.h"
 
-
 #include <stdexcept>
 #include <string>
 

@@ -32,10 +32,7 @@ void Grid::SetHintTime(int ms) {
 
 bool Grid::EnsureHintWindow() {
     if (hint_) return true;
-    if (!win::UseCommonControls(ICC_WIN95_CLASSES)) return false;
-    hint_.reset(CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
-                                GetModuleHandleA(nullptr), nullptr));
+    hint_.reset(win::CreateTooltip(hwnd(), TTS_NOPREFIX));
     if (!hint_) return false;
     TTTOOLINFOA ti = HintTool(hwnd(), RECT{}, hintText_);
     SendMessageA(hint_.get(), TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));

@@ -99,11 +99,8 @@ void TfrmVistorel::CreatePanel(const RECT& bounds) {
 }
 
 void TfrmVistorel::CreateHints() {
-    if (!win::UseCommonControls(ICC_WIN95_CLASSES)) return;
-    HINSTANCE inst = GetModuleHandleA(nullptr);
-    tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(),
-                               nullptr, inst, nullptr);
+    tooltip_ = win::CreateTooltip(hwnd());
+    if (!tooltip_) return;
     static const struct {
         int id;
         const char* hint;
