@@ -4,7 +4,9 @@
 # (scripts/win95-nt4-imports.txt). Functions looked up at run time are no imports.
 # Also fails when it imports from a DLL that the program binds on first use
 # (comctl32, comdlg32, shell32): imported, it would be loaded before WinMain
-# and slow every start.
+# and slow every start. And when it imports a way to start a thread: the
+# program has one thread, which is what keeps GCC's locks (CreateSemaphoreW, a
+# failing stub on the 95/98 line) from ever waiting.
 #   bash scripts/check-imports.sh build/win32/app/Quarvelin.exe [LIST]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,6 +28,15 @@ if [ -n "$late" ]; then
   while read -r dll fn; do
     echo "check-imports: $(basename "$exe") imports $fn from $dll, which the program binds on first use (win/LateBound.h)" >&2
   done <<<"$late"
+  exit 1
+fi
+
+threads=$(awk '$2 ~ /^(CreateThread|CreateRemoteThread|_beginthread|_beginthreadex)$/' <<<"$imports")
+if [ -n "$threads" ]; then
+  while read -r dll fn; do
+    echo "check-imports: $(basename "$exe") imports $fn from $dll: the program must keep to one thread" \
+         "(GCC's locks wait on CreateSemaphoreW, a failing stub on Windows 95/98)" >&2
+  done <<<"$threads"
   exit 1
 fi
 
