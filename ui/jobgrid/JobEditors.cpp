@@ -411,7 +411,11 @@ bool JobEditors::DefaultOpenFile(HWND owner, std::string& path) {
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buf.data();
     ofn.nMaxFile = static_cast<DWORD>(buf.size());
-    ofn.lpstrInitialDir = lastFile_.empty() ? "\\\\localhost" : nullptr;
+    // A folder of this computer: a network name such as \\localhost can stall
+    // the dialog or make it fall back where there is no network (95, NT 4.0).
+    const std::string folder =
+        lastFile_.empty() ? deps_.startFolder : lastFile_.substr(0, lastFile_.find_last_of('\\') + 1);
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     // The current directory is left at the chosen file's folder.
     ofn.Flags = OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_ENABLESIZING | OFN_EXPLORER;
     if (!win::OpenFileDialog(&ofn)) return false;

@@ -39,6 +39,9 @@ public:
         // The file dialog: true with the chosen full path, false when cancelled.
         // Left empty, the system's open dialog is used.
         std::function<bool(HWND owner, std::string& path)> openFile;
+        // Where the system's open dialog starts until a file has been chosen
+        // (the executable's directory); then it starts in that file's folder.
+        std::string startFolder;
     };
 
     // Creates the hidden editor controls as children of mainWindow.

@@ -99,6 +99,7 @@ void TfrmVistorel::CreateEditors() {
     deps.clock = env_.clock;
     deps.nextStart = [this](DateTime base) { return CalcNextStart(data_->tblTimer, base); };
     deps.showMessage = [this](HWND, const std::string& text) { ShowPlain(text); };
+    deps.startFolder = env_.exeDir;
     editors_ = std::make_unique<JobEditors>(hwnd(), dxDBGrid1_->grid(), *dxDBGrid1_->source(), std::move(deps));
     editors_->Bind();
 }
