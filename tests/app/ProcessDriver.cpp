@@ -4,7 +4,20 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/WineVersion.h"
+
 namespace qv::testing {
+
+std::string WindowsUnderTest() {
+    char version[32] = {};
+    const DWORD n = GetEnvironmentVariableA("QV_WINDOWS", version, sizeof version);
+    return n > 0 && n < sizeof version ? version : "";
+}
+
+bool WindowsLine9x() {
+    const std::string v = WindowsUnderTest();
+    return v == "win95" || v == "win98" || v == "winme";
+}
 
 std::string HostPathToWine(const std::string& hostPath) {
     std::string p = "Z:" + hostPath;
@@ -100,6 +113,9 @@ Program::Program(const std::string& exe, WORD showCommand) {
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = showCommand;
     const std::string dir = exe.substr(0, exe.find_last_of('\\') + 1);
+    const std::string windows = WindowsUnderTest();
+    if (!windows.empty())
+        version_ = std::make_unique<WineVersionForProgram>(exe.substr(exe.find_last_of('\\') + 1), windows);
     std::string cmd = "\"" + exe + "\"";
     startTick_ = GetTickCount();
     if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),

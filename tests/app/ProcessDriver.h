@@ -5,10 +5,20 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace qv::testing {
+
+class WineVersionForProgram;
+
+// The Windows that Wine shows every program a Program starts in this run
+// ("win95", "win98", "winme", "nt40", "win2k", "winxp": QV_WINDOWS, which the
+// build sets per run); empty for Wine's default.
+std::string WindowsUnderTest();
+// Whether that is one of the 95/98 line (95, 98, ME).
+bool WindowsLine9x();
 
 // A Linux path given at build time as the Windows path Wine maps it to.
 std::string HostPathToWine(const std::string& hostPath);
@@ -66,6 +76,7 @@ public:
     static void Press(HWND box, int id);
 
 private:
+    std::unique_ptr<WineVersionForProgram> version_;
     PROCESS_INFORMATION pi_{};
     DWORD startTick_ = 0;
 };

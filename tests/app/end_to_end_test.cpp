@@ -1,18 +1,21 @@
 // The real Quarvelin.exe in an empty folder under Wine (headless), driven from
-// outside through its windows like a user would.
+// outside through its windows like a user would: this build's own, and in the
+// release's test build the release under 32-bit Wine, as each Windows it is for.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "actions/Countdown.h"
+#include "engine/Platform.h"
 #include "engine/Table.h"
 #include "engine/TableFile.h"
 #include "jobs/Tables.h"
-#include "tests/WineVersion.h"
 #include "tests/app/ProcessDriver.h"
 #include "ui/main/VistorelIds.h"
 
@@ -55,13 +58,8 @@ protected:
     static bool IsSqlite(const std::string& path) {
         return ReadWholeFile(path).compare(0, 16, std::string("SQLite format 3\0", 16)) == 0;
     }
-    // Two due jobs written by another user of the job table: one leaves a
-    // marker, one names no file.
-    void AddDueJobs();
     // Asks before closing; OK ends the program.
     static bool CloseWithOk(const Program& app, HWND main);
-    // Whether the run log holds a failure of the job that names no file.
-    bool FailureLogged();
     ScratchDir dir;
 };
 
@@ -167,14 +165,6 @@ int MailsSent(const std::string& dir) {
 
 const char kMissingFile[] = "C:\\qv-nirgends\\fehlt.exe";
 
-void EndToEnd::AddDueJobs() {
-    engine::Session session("test");
-    engine::Cursor timer(session, dir.path() + kTimerTableFile);
-    timer.Open();
-    AddJob(timer, dir.path() + "marker_job.exe", "ran.txt");
-    AddJob(timer, kMissingFile, "");
-}
-
 bool EndToEnd::CloseWithOk(const Program& app, HWND main) {
     PostMessageA(main, WM_CLOSE, 0, 0);
     HWND box = app.WaitMessageBox("Wirklich beenden ?", 10000);
@@ -183,99 +173,153 @@ bool EndToEnd::CloseWithOk(const Program& app, HWND main) {
     return app.WaitExit(15000);
 }
 
-bool EndToEnd::FailureLogged() {
-    engine::Session session("test");
-    engine::Cursor log(session, dir.path() + kLogTableFile);
-    log.Open();
-    for (log.First(); !log.Eof(); log.Next()) {
-        if (log.FieldByName("Pfad").AsString() == kMissingFile) {
-            const std::string error = log.FieldByName("Fehler").AsString();
-            return !error.empty() && error != "OK";
-        }
-    }
-    return false;
+// The locks of a table's lock file that show it open: a shared lock on the
+// open byte on the NT family, one of the byte's holder bytes on the 95/98
+// line, which has exclusive locks only.
+bool OpenByteLocked(const std::string& table) {
+    HANDLE h = CreateFileA(engine::detail::LockPathFor(table).c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const DWORD holders = static_cast<DWORD>(engine::platform::kHolderBase +
+                                             engine::detail::kOpenByte * engine::platform::kHolderCount);
+    const bool byteFree = LockFile(h, engine::detail::kOpenByte, 0, 1, 0) != 0;
+    const bool holdersFree = LockFile(h, holders, 0, engine::platform::kHolderCount, 0) != 0;
+    CloseHandle(h);  // gives up the locks with the handle
+    return !byteFree || !holdersFree;
 }
 
-TEST_F(EndToEnd, FirstStartRunsADueJobAndAsksBeforeClosing) {
-    const std::string exe = Install();
-    ASSERT_TRUE(CopyFileA(kMarkerJob.c_str(), (dir.path() + "marker_job.exe").c_str(), FALSE));
-    Program app(exe);
-    ASSERT_TRUE(app.started());
-    HWND main = WaitMain(app);
-    ASSERT_NE(main, nullptr);
-
-    // Both tables made and opened; the settings file holds only [App] mail=1.
-    EXPECT_TRUE(IsSqlite(dir.path() + "Timer.DAT"));
-    EXPECT_TRUE(IsSqlite(dir.path() + "Log.DAT"));
-    EXPECT_EQ(ReadWholeFile(dir.path() + "Quarvelin.ini"), "[App]\r\nmail=1\r\n");
-    HWND aktiv = Program::Child(main, ids::btnAktiv);
-    ASSERT_NE(aktiv, nullptr);
-    EXPECT_EQ(Program::Text(aktiv), "In&aktiv");
-    EXPECT_EQ(SendMessageA(Program::Child(main, ids::chkAutostart), BM_GETCHECK, 0, 0), BST_UNCHECKED);
-
-    AddDueJobs();
-    // Nothing runs while the scheduler is off.
-    Sleep(2000);
-    EXPECT_FALSE(FileExists(dir.path() + "ran.txt"));
-
-    SendMessageA(aktiv, BM_CLICK, 0, 0);
-    EXPECT_EQ(Program::Text(aktiv), "&Aktiv");
-    EXPECT_TRUE(WaitFor([&] { return FileExists(dir.path() + "ran.txt"); }, 20000));
-    EXPECT_EQ(ReadWholeFile(dir.path() + "ran.txt"), "ran");
-
-    // Closing asks; Cancel keeps the program, OK ends it.
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    HWND box = app.WaitMessageBox("Wirklich beenden ?", 10000);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(Program::Text(box), "Beenden");
-    EXPECT_NE(Program::BoxText(box).find("Wenn Sie beenden werden keine Programme mehr gestartet."),
-              std::string::npos);
-    Program::Press(box, IDCANCEL);
-    EXPECT_FALSE(app.WaitExit(1500));
-    EXPECT_TRUE(IsWindow(main));
-    ASSERT_TRUE(CloseWithOk(app, main));
-    EXPECT_TRUE(FailureLogged());
-}
-
-// Whether nobody holds the open byte of a table's lock file: the 95/98 line
-// holds a table open by a holder byte of its own, the NT family by a shared
-// lock on that byte.
+// Whether nobody holds the open byte itself: so on the 95/98 line while the
+// program has the table open, not so on the NT family.
 bool OpenByteFree(const std::string& table) {
     HANDLE h = CreateFileA(engine::detail::LockPathFor(table).c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     const bool free = LockFile(h, engine::detail::kOpenByte, 0, 1, 0) != 0;
-    CloseHandle(h);  // gives up the lock with the handle
+    CloseHandle(h);
     return free;
 }
 
-class EndToEndOn : public EndToEnd, public ::testing::WithParamInterface<const char*> {};
+// The tests that the build runs once more as each Windows the program is for
+// (Wine reports it to the program: WindowsUnderTest).
+class AsEachWindows : public EndToEnd {};
 
-// The program as each Windows it is for (as Wine reports it to the program):
-// it makes its tables, runs due jobs and logs a failure, taking the branches of
-// the 95/98 line there.
-TEST_P(EndToEndOn, StartsRunsDueJobsAndLogsAFailure) {
-    const std::string version = GetParam();
-    WineVersionForProgram as("Quarvelin.exe", version);
+// First start in an empty folder, the settings written back and read again,
+// then a due job, a failing one, a job that catches up on two missed days and
+// a shutdown whose countdown the user cancels, all logged as they should be.
+TEST_F(AsEachWindows, FirstStartThenDueAndCatchUpJobsAndACancelledCountdown) {
     const std::string exe = Install();
-    ASSERT_TRUE(CopyFileA(kMarkerJob.c_str(), (dir.path() + "marker_job.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(kMarkerJob.c_str(), Marker().c_str(), FALSE));
+    const std::string ini = dir.path() + "Quarvelin.ini";
+    {
+        Program app(exe);
+        ASSERT_TRUE(app.started());
+        HWND main = WaitMain(app);
+        ASSERT_NE(main, nullptr);
+        // Both tables made and opened, the settings file holds only [App] mail=1.
+        EXPECT_TRUE(IsSqlite(dir.path() + "Timer.DAT"));
+        EXPECT_TRUE(IsSqlite(dir.path() + "Log.DAT"));
+        EXPECT_EQ(ReadWholeFile(ini), "[App]\r\nmail=1\r\n");
+        EXPECT_EQ(Program::Text(Item(main, ids::btnAktiv)), "In&aktiv");
+        EXPECT_EQ(SendMessageA(Item(main, ids::chkAutostart), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        // The locks of the system's line.
+        EXPECT_TRUE(OpenByteLocked(dir.path() + kTimerTableFile));
+        EXPECT_EQ(OpenByteFree(dir.path() + kTimerTableFile), WindowsLine9x());
+
+        SendMessageA(Item(main, ids::chkAktiviert), BM_CLICK, 0, 0);
+        EXPECT_NE(ReadWholeFile(ini).find("aktiviert=1\r\n"), std::string::npos) << ReadWholeFile(ini);
+
+        // Closing asks; Cancel keeps the program, OK ends it.
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        HWND box = app.WaitMessageBox("Wirklich beenden ?", 10000);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(Program::Text(box), "Beenden");
+        EXPECT_NE(Program::BoxText(box).find("Wenn Sie beenden werden keine Programme mehr gestartet."),
+                  std::string::npos);
+        Program::Press(box, IDCANCEL);
+        EXPECT_FALSE(app.WaitExit(1500));
+        EXPECT_TRUE(IsWindow(main));
+        ASSERT_TRUE(CloseWithOk(app, main));
+    }
+
+    // A daily job two days and an hour behind that catches up: it runs for
+    // each missed start, then waits for tomorrow.
+    const DateTime now = SystemClock().Now();
+    const DateTime missed{now.ms - (2 * 24 + 1) * 3600 * 1000LL};
+    const std::string catchUp = "C:\\qv-nirgends\\nachholen.exe";
+    int64_t catchUpId = 0;
+    {
+        engine::Session session("tool");
+        engine::Cursor timer(session, dir.path() + kTimerTableFile);
+        timer.Open();
+        AddJob(timer, Marker(), "ran.txt");
+        AddJob(timer, kMissingFile, "");
+        catchUpId = AddJob(timer, catchUp, "", missed, "Y");
+        timer.Locate("ID", std::to_string(catchUpId));
+        timer.Edit();
+        timer.FieldByName("Uhrzeit").SetAsTime(TimePart(missed));
+        timer.Post();
+        AddJob(timer, "herunterfahren", "");
+    }
     Program app(exe);
     HWND main = WaitMain(app);
     ASSERT_NE(main, nullptr);
-    EXPECT_TRUE(IsSqlite(dir.path() + "Timer.DAT"));
-    EXPECT_TRUE(IsSqlite(dir.path() + "Log.DAT"));
-    const bool line9x = version == "win95" || version == "win98";
-    EXPECT_EQ(OpenByteFree(dir.path() + kTimerTableFile), line9x);
+    EXPECT_EQ(Program::Text(Item(main, ids::btnAktiv)), "&Aktiv");  // as written back
+    EXPECT_TRUE(WaitFor([&] { return Ran("ran.txt"); }, 20000));
+    EXPECT_EQ(ReadWholeFile(dir.path() + "ran.txt"), "ran");
+    HWND countdown = app.WaitTop("#32770", "Countdown herunterfahren", 20000);
+    ASSERT_NE(countdown, nullptr);
+    Program::Press(countdown, actions::TfrmCountdown::kButton1Id);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(countdown); }, 5000));
+    const std::string tomorrow = FormatDateTime(AddDays(missed, 3));
+    EXPECT_TRUE(WaitFor([&] { return JobField(dir.path(), catchUpId, "Startzeit") == tomorrow; }, 20000))
+        << JobField(dir.path(), catchUpId, "Startzeit") << " instead of " << tomorrow;
+    Sleep(2000);  // another tick: it does not run again
+    CloseAsUser(app, main);
 
-    AddDueJobs();
-    SendMessageA(Program::Child(main, ids::btnAktiv), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return FileExists(dir.path() + "ran.txt"); }, 20000));
-    ASSERT_TRUE(CloseWithOk(app, main));
-    EXPECT_TRUE(FailureLogged());
+    std::vector<std::string> rows = LogRows(dir.path());
+    std::sort(rows.begin(), rows.end());
+    ASSERT_EQ(rows.size(), 5u) << ::testing::PrintToString(rows);
+    EXPECT_EQ(rows[0].substr(0, rows[0].find('|')), kMissingFile);
+    for (int i = 1; i <= 3; ++i) EXPECT_EQ(rows[i].substr(0, rows[i].find('|')), catchUp) << rows[i];
+    EXPECT_EQ(rows[4], "herunterfahren|abgebrochen");
 }
 
-INSTANTIATE_TEST_SUITE_P(Windows, EndToEndOn, ::testing::Values("win95", "win98", "nt40", "win2k"),
-                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+// Another reader of the job table, such as the sqlite3 client, in the middle of
+// a read: on the NT family the program reads beside it (shared locks); the
+// 95/98 line has exclusive locks only, so there the program's read waits until
+// the other one ends.
+TEST_F(AsEachWindows, ReaderOfTheJobTableHoldsUpTheStartOnlyOnThe9xLine) {
+    const std::string exe = InstallWithTables("[App]\r\nmail=1\r\n");
+    const std::string timer = dir.path() + kTimerTableFile;
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(timer.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    struct Closer {
+        sqlite3* db;
+        ~Closer() { sqlite3_close(db); }
+    } closer{reader};
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM timer;", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    Program app(exe);
+    ASSERT_TRUE(app.started());
+    if (!WindowsLine9x()) {
+        HWND main = WaitMain(app);
+        ASSERT_NE(main, nullptr);
+        EXPECT_EQ(app.FindMessageBox(), nullptr) << Program::BoxText(app.FindMessageBox());
+        EXPECT_EQ(sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+        CloseAsUser(app, main);
+        return;
+    }
+    // The program has the table open and is reading it, but shows nothing yet.
+    ASSERT_TRUE(WaitFor([&] { return OpenByteLocked(timer); }, kStartWait));
+    Sleep(2000);
+    HWND early = app.FindTop(ids::kMainClass, ids::kMainCaption);
+    EXPECT_FALSE(early && IsWindowVisible(early));
+    EXPECT_EQ(sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(app.FindMessageBox(), nullptr) << Program::BoxText(app.FindMessageBox());
+    CloseAsUser(app, main);
+}
 
 // A settings file that refuses every write: the refusal is shown once, the
 // options read still count, and the scheduler runs the due job.
