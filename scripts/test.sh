@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
 # Builds every configuration and runs every test:
 #   native (portable core, GoogleTest), native with AddressSanitizer + UBSan,
-#   Windows x86_64 (tests under Wine 64-bit, headless), Windows i686 (the release build,
-#   whose imports are checked against what Windows 95 and NT 4.0 offer).
+#   Windows x86_64 (tests under Wine 64-bit, headless), Windows i686 (the release
+#   build, whose imports are checked against what Windows 95 and NT 4.0 offer and
+#   whose black-box tests run under 32-bit Wine in an i386 chroot as Windows 95,
+#   98, ME, NT 4.0, 2000 and XP: scripts/lib/release32.sh).
 # Set QV_CONFIGS to a subset ("native asan win64 win32") to run fewer.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh || exit 1
+. scripts/lib/release32.sh
 
 configs=${QV_CONFIGS:-native asan win64 win32}
 jobs=${QV_JOBS:-$(nproc)}
-passed=0; failed=0; summary=()
+passed=0; failed=0; summary=(); skipped=()
 
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
@@ -74,6 +77,13 @@ for c in $configs; do
         else
           failed=$((failed + 1)); summary+=("win32: imports beyond Windows 95 and NT 4.0 (see above)")
         fi
+        qv_release32 "$root" "$jobs"
+        case $? in
+          3) skipped+=("win32: SKIPPED: this kernel cannot run i386 programs, so the release was NOT run under 32-bit Wine (no Windows 95/98/ME/NT 4.0/2000/XP runs)")
+             summary+=("${skipped[-1]}") ;;
+          *) passed=$((passed + QV_RELEASE32_PASSED)); failed=$((failed + QV_RELEASE32_FAILED))
+             for l in "${QV_RELEASE32_LINES[@]}"; do summary+=("win32: $l"); done ;;
+        esac
       else
         failed=$((failed + 1)); summary+=("win32: build failed")
       fi ;;
@@ -95,5 +105,8 @@ fi
 
 echo
 printf '%s\n' "${summary[@]}"
-echo "$passed passed, $failed failed"
+for l in "${skipped[@]}"; do
+  printf '\n!!!!!!!! %s\n' "$l"
+done
+echo "$passed passed, $failed failed${skipped:+, ${#skipped[@]} SKIPPED}"
 [ "$failed" -eq 0 ]
