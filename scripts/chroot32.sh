@@ -99,7 +99,7 @@ ns_run() {
 # (WINE*, QV_*, GTEST_*, TZ, FAKETIME*, LD_PRELOAD), Wine's own prefix and quiet output.
 chroot_env() {
   local prefix=$1 v
-  local keep=(PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 USER=root
+  local keep=(PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp LANG=C.UTF-8 USER=root
               WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG="${WINEDEBUG:--all}"
               WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}")
   while IFS='=' read -r v _; do

@@ -8,7 +8,7 @@
 # (scripts/chroot32.sh, scripts/wine32-run) on a copy of the prefix made fresh
 # for this run, so runs do not see each other and may go side by side.
 
-# qv_release32 ROOT JOBS: builds the drivers, makes the chroot (once) and the
+# qv_release32 ROOT JOBS: builds the drivers (JOBS compiler processes), makes the chroot (once) and the
 # run's prefix, runs every black-box test and fills QV_RELEASE32_LINES with a
 # summary line per Windows version, QV_RELEASE32_PASSED and
 # QV_RELEASE32_FAILED with the counts. Returns 0 when every test passed, 1 when
@@ -45,7 +45,10 @@ qv_release32() {
   mkdir -p "$dir/results"
   local out rc
   start=$SECONDS
-  out=$(cd "$dir" && QV_WINE32PREFIX="$dir/wine32-prefix" ctest -L '^blackbox$' --output-on-failure -j "$jobs" 2>&1)
+  # The sessions mostly wait for the program's windows and ticks: all six
+  # side by side take about as long as one (QV_WINE32_JOBS says how many).
+  out=$(cd "$dir" && QV_WINE32PREFIX="$dir/wine32-prefix" \
+        ctest -L '^blackbox$' --output-on-failure -j "${QV_WINE32_JOBS:-6}" 2>&1)
   rc=$?
   local runs_s=$((SECONDS - start))
   echo "$out" | tail -n 60
