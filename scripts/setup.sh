@@ -26,9 +26,10 @@ if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
   echo "setup: generating the locale de_DE.UTF-8"
   localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi
-# A 32-bit wine loader cannot run here and would hijack the wine wrapper.
+# A 32-bit wine on the host would take over the wine wrapper under every
+# test; 32-bit Wine lives in its own chroot (scripts/chroot32.sh).
 if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  echo "setup: wine32:i386 is installed; it cannot run on this machine, remove it" >&2
+  echo "setup: wine32:i386 is installed on the host; remove it (scripts/chroot32.sh keeps 32-bit Wine apart)" >&2
   exit 1
 fi
 
