@@ -147,6 +147,7 @@ setup() {
       printf '#!/bin/sh\nexit 101\n' >"$tmp/usr/sbin/policy-rc.d"
       chmod +x "$tmp/usr/sbin/policy-rc.d"
       rm -f "$tmp.log"
+      rm -rf "$chroot_dir"  # one whose set-up stopped half-way (no stamp)
       mv "$tmp" "$chroot_dir"
     fi
     cp /etc/resolv.conf "$chroot_dir/etc/resolv.conf"
