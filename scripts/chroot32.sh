@@ -69,8 +69,6 @@ ns_run() {
   local binds=()
   while [ "$1" != "--" ]; do binds+=("$1"); shift; done
   shift
-  local b
-  for b in "${binds[@]}"; do [[ $b == @* ]] || mkdir -p "$dir$b"; done
   unshare --mount --pid --fork --propagation private -- bash -c '
     set -e
     dir=$1; shift
@@ -85,7 +83,7 @@ ns_run() {
         @*) mkdir -p "$dir/tmp/.qv-prefix/upper" "$dir/tmp/.qv-prefix/work" "$dir/tmp/qv-prefix"
             mount -t overlay overlay -o "lowerdir=${b#@},upperdir=$dir/tmp/.qv-prefix/upper,workdir=$dir/tmp/.qv-prefix/work" \
               "$dir/tmp/qv-prefix" ;;
-        *) mount --bind "$b" "$dir$b" ;;
+        *) mkdir -p "$dir$b"; mount --bind "$b" "$dir$b" ;;
       esac
     done
     set +e
