@@ -219,10 +219,21 @@ TYPED_TEST(SettingsStoreTest, HandEditedLinesReadAsTheSystemReadsThem) {
     EXPECT_EQ(read("Br", "k"), "?");
 }
 
-TYPED_TEST(SettingsStoreTest, TextIsReadUpTo2047Characters) {
-    const std::string longText(3000, 'm');
-    this->settings.edMailChange(longText);
-    EXPECT_EQ(this->settings.ReadAll().mailadresse, std::string(2047, 'm'));
+// Whatever length is stored comes back whole, also just around the lengths
+// where the system's reading must try again with more room; start-up then
+// writes back what it read, not a cut copy.
+TYPED_TEST(SettingsStoreTest, TextOfAnyLengthIsReadWhole) {
+    for (size_t length : {2046u, 2047u, 2048u, 4095u, 100000u}) {
+        SCOPED_TRACE(length);
+        std::string text(length, 'm');
+        text.back() = 'z';
+        this->settings.edMailChange(text);
+        EXPECT_EQ(this->settings.ReadAll().mailadresse, text);
+        FakeControls controls;
+        EXPECT_EQ(this->settings.ReadIntoControls(controls), "");
+        EXPECT_EQ(controls.shown.mailadresse, text);
+        EXPECT_EQ(this->settings.ReadAll().mailadresse, text);
+    }
 }
 
 TYPED_TEST(SettingsStoreTest, RefusedWriteRaisesTheErrorAndKeepsTheFile) {
