@@ -33,8 +33,9 @@ class ProfileStore {
 public:
     explicit ProfileStore(std::string path) : path_(std::move(path)) {}
     virtual ~ProfileStore() = default;
-    // The key's value, whatever its length; def when the file, the section
-    // or the key is missing. A key with an empty value reads as the empty
+    // The key's value, whatever its length (the system's profile functions:
+    // up to 32766 characters); def when the file, the section or the key is
+    // missing. A key with an empty value reads as the empty
     // text, not as def.
     virtual std::string Read(const std::string& section, const std::string& key,
                              const std::string& def) const = 0;

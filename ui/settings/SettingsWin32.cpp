@@ -9,10 +9,11 @@ namespace qv {
 
 // The system says a value was cut only by filling the buffer to its last
 // character but the terminating zero: read again with twice the room, until
-// the value fits (or a limit far beyond any setting is reached).
+// the value fits. 32 KB at most: beyond it Wine's reading returns garbage,
+// and an edit field of the 95/98 line holds no more.
 std::string Win32Profile::Read(const std::string& section, const std::string& key,
                                const std::string& def) const {
-    constexpr DWORD kLimit = 64u << 20;
+    constexpr DWORD kLimit = 32u << 10;
     std::vector<char> buf(2048);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buf.size());
