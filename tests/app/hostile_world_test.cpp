@@ -6,6 +6,8 @@
 // twice (each job has a marker file of its own), and no row is lost (the
 // tables read before and after).
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -475,6 +477,46 @@ TEST_F(HostileWorld, JobTableDeletedThenReplacedWhileRunning) {
     EXPECT_EQ(Jobs(Timer()), newJobs);
     EXPECT_EQ(Jobs(Timer() + ".bak"), oldJobs);
     EXPECT_TRUE(Jobs(Timer() + ".2.bak").empty());  // the table made anew after the deletion
+}
+
+// Whether the shell's notification area holds the icon of tray (asked by a
+// change that changes nothing: refused for an icon the shell does not have).
+bool IconShown(HWND tray) {
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = tray;
+    nid.uID = 1;
+    return Shell_NotifyIconA(NIM_MODIFY, &nid) != FALSE;
+}
+
+// With a real notification area (Xvfb with Wine's virtual desktop: the test
+// app_tray_with_shell runs this one there): the program minimized into the
+// tray, and the shell made anew, which lost every icon and says so with
+// "TaskbarCreated": the icon is there again, and a double click on it brings
+// the window back.
+TEST_F(HostileWorld, TrayIconWithShellComesBackWhenTheShellIsMadeAnew) {
+    const std::string exe = Install(scratch.path(), "mail=1\r\nminimized=1");
+    Program app(exe);
+    HWND main = app.WaitTop(ids::kMainClass, ids::kMainCaption, kStartWait);
+    ASSERT_NE(main, nullptr);
+    HWND tray = app.WaitTop("QvTrayIconWindow", nullptr, kStartWait);
+    ASSERT_NE(tray, nullptr);
+    if (!WaitFor([&] { return IconShown(tray); }, 10000)) GTEST_SKIP() << "no notification area";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(main); }, 10000));  // only the icon is left
+
+    NOTIFYICONDATAA nid{};
+    nid.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    nid.hWnd = tray;
+    nid.uID = 1;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &nid));  // as a shell that ended takes it away
+    ASSERT_FALSE(IconShown(tray));
+    PostMessageA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return IconShown(tray); }, 10000)) << "the icon did not come back";
+    EXPECT_FALSE(IsWindowVisible(main));
+
+    PostMessageA(tray, WM_USER + 100, 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) && !IsIconic(main); }, 10000));
+    CloseAsUser(app, main);
 }
 
 }  // namespace
