@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/Platform.h"
 #include "jobs/Tables.h"
 #include "schedule/NextStart.h"
 
@@ -58,7 +59,7 @@ bool CopyFileNew(const std::string& from, const std::string& to) {
     if (!raw) return false;
     const bool written = std::fwrite(data.data(), 1, data.size(), raw) == data.size();
     if (std::fclose(raw) == 0 && written) return true;
-    std::remove(to.c_str());  // half a copy is no backup
+    engine::platform::RemoveFile(to);  // half a copy is no backup
     return false;
 }
 
@@ -163,15 +164,24 @@ void JobData::OpenOrRepair(Cursor& cursor, const engine::TableDef& def, const st
 void JobData::OpenTables() {
     tblLog.SetPath(LogTablePath());
     tblTimer.SetPath(TimerTablePath());
-    OpenOrRepair(tblTimer, TimerTableDef(), "Timertabelle",
-                 "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
-    KeepDueLookup();
-    tblTimer2.SetPath(TimerTablePath());
-    tblTimer2.OpenChecked(false);  // the editor cursor has just checked the file
-    opened_[0] = Opened{engine::FileIdentity(TimerTablePath()), true};
-    OpenOrRepair(tblLog, LogTableDef(), "Logtabelle",
-                 "Logtabelle defekt. Es wird versucht die Tabelle zu reparieren.");
-    opened_[1] = Opened{engine::FileIdentity(LogTablePath()), true};
+    try {
+        OpenOrRepair(tblTimer, TimerTableDef(), "Timertabelle",
+                     "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+        KeepDueLookup();
+        tblTimer2.SetPath(TimerTablePath());
+        tblTimer2.OpenChecked(false);  // the editor cursor has just checked the file
+        opened_[0] = Opened{engine::FileIdentity(TimerTablePath()), true, false};
+        OpenOrRepair(tblLog, LogTableDef(), "Logtabelle",
+                     "Logtabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+        opened_[1] = Opened{engine::FileIdentity(LogTablePath()), true, false};
+    } catch (const engine::EngineError& e) {
+        // Held by another program for longer than start-up waits: the ticks
+        // open what is not open yet once it is free (FollowTableFile).
+        if (e.code() == ErrorCode::Busy)
+            for (Opened& o : opened_)
+                if (!o.wanted) o = Opened{std::string(), true, true};
+        throw;
+    }
     // Said once here; the tick then leaves what it cannot write alone.
     if (tblTimer.ReadOnly())
         ShowMessage("In die Timertabelle " + TimerTablePath() +

@@ -59,7 +59,9 @@ public:
     // that error propagates untouched, as does any error of the repair, the
     // second opening or tblTimer2; a lock file that cannot be opened
     // propagates as an error naming it, the table untouched. A table that
-    // opens but cannot be written is reported once.
+    // opens but cannot be written is reported once. A table another program
+    // holds longer than the session waits is opened by FollowTableFile once
+    // it is free.
     void OpenTables();
 
     // While running, before the tick reads the table: whether its file is

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -379,6 +380,37 @@ TEST_F(OpenTablesTest, JobTableHeldExclusivelyElsewhereIsNotRepaired) {
     EXPECT_TRUE(messages.empty());
     EXPECT_FALSE(testing::Exists(timer + ".bak"));
     EXPECT_FALSE(data.tblTimer.active());
+}
+
+// A job table another program holds at start-up (an open BEGIN EXCLUSIVE) is
+// no damage: nothing is repaired or backed up; once it is free, the tick's
+// look at the files opens both tables.
+TEST_F(OpenTablesTest, JobTableHeldByAnotherProgramAtStartIsOpenedOnceFree) {
+    for (engine::Session* s : {&data.ses, &data.Session2, &data.Default}) s->options().busyWaitMs = 1;
+    data.CreateMissingTables();
+    const std::string timer = dir.path() + "timer.dat";
+    const std::string before = testing::ReadFile(timer);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(timer.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    try {
+        data.OpenTables();
+        ADD_FAILURE() << "a held job table opened";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Busy) << e.what();
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(testing::Exists(timer + ".bak"));
+    EXPECT_THROW(data.FollowTableFile(JobTable::Timer), EngineError);  // still held
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(testing::ReadFile(timer), before);
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Timer).empty());
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Log).empty());
+    EXPECT_TRUE(data.tblTimer.active());
+    EXPECT_TRUE(data.tblTimer2.active());
+    EXPECT_TRUE(data.tblLog.active());
+    EXPECT_FALSE(testing::Exists(timer + ".bak"));
 }
 
 TEST(CopyFileNew, CopiesBytesButNeverOverAFileOrFromAMissingOne) {
