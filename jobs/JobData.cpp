@@ -57,7 +57,7 @@ bool CopyFileNew(const std::string& from, const std::string& to) {
     if (std::ferror(in.get())) return false;
     std::FILE* raw = std::fopen(to.c_str(), "wb");
     if (!raw) return false;
-    const bool written = std::fwrite(data.data(), 1, data.size(), raw) == data.size();
+    const bool written = data.empty() || std::fwrite(data.data(), 1, data.size(), raw) == data.size();
     if (std::fclose(raw) == 0 && written) return true;
     engine::platform::RemoveFile(to);  // half a copy is no backup
     return false;

@@ -215,7 +215,7 @@ bool Scheduler::Trouble(Place place, const std::exception& error) noexcept {
             if (s.busyTicks < kBusyTicksBeforeBox) return false;  // tried again at the next tick
         }
         if (engineError && (code == engine::ErrorCode::Damaged || code == engine::ErrorCode::Generic) &&
-            text != s.shown) {
+            text != s.shown && !s.repairFailed) {
             const std::string notice =
                 data_.RepairIfDamaged(place == kLogPlace ? JobTable::Log : JobTable::Timer, error.what());
             if (!notice.empty()) {
@@ -236,10 +236,17 @@ bool Scheduler::Trouble(Place place, const std::exception& error) noexcept {
             ui_.ShowError(text);
         }
     } catch (const std::exception& e) {
-        // The repair itself failed: that is what the user hears of.
+        // The repair itself failed: that is what the user hears of, once, and
+        // it is not tried again (each try would leave one more backup) until
+        // the table works again.
         try {
-            places_[place].shown = TableName(place) + ": " + e.what();
-            ui_.ShowError(places_[place].shown);
+            PlaceState& s = places_[place];
+            s.repairFailed = true;
+            const std::string text = TableName(place) + ": " + e.what();
+            if (text != s.shown) {
+                s.shown = text;
+                ui_.ShowError(text);
+            }
         } catch (...) {
         }
     } catch (...) {

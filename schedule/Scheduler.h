@@ -174,6 +174,7 @@ private:
         std::string shown;  // the error last shown, until the place works again
         int busyTicks = 0;  // ticks in a row another program held it
         uint64_t busyTick = 0;
+        bool repairFailed = false;
     };
     PlaceState places_[kPlaces];
     uint64_t tickNo_ = 0;

@@ -64,7 +64,10 @@ int BoxesShown(const Program& app) {
 // What another program (the sqlite3 client, say) does to a table.
 class SqlClient {
 public:
-    explicit SqlClient(const std::string& table) { EXPECT_EQ(sqlite3_open(table.c_str(), &db_), SQLITE_OK); }
+    explicit SqlClient(const std::string& table) {
+        EXPECT_EQ(sqlite3_open(table.c_str(), &db_), SQLITE_OK);
+        sqlite3_busy_timeout(db_, 5000);  // the program's own writes are waited out
+    }
     ~SqlClient() {
         if (held_) Exec("COMMIT");
         sqlite3_close(db_);
@@ -81,12 +84,28 @@ public:
         held_ = false;
     }
     bool Exec(const std::string& sql) { return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
-    // Every row as text, one line each, in row order.
+    // Every row as text, one line each, in row order; asked again while the
+    // program holds the file.
     std::vector<std::string> Rows(const std::string& query) {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            int rc = SQLITE_OK;
+            std::vector<std::string> rows = TryRows(query, &rc);
+            if (rc == SQLITE_DONE) return rows;
+            if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) break;
+            Sleep(100);
+        }
+        ADD_FAILURE() << query << ": " << sqlite3_errmsg(db_);
+        return {"(" + query + " failed)"};
+    }
+
+private:
+    std::vector<std::string> TryRows(const std::string& query, int* rcOut) {
         std::vector<std::string> rows;
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db_, query.c_str(), -1, &st, nullptr) != SQLITE_OK) return {"(" + query + " failed)"};
-        while (sqlite3_step(st) == SQLITE_ROW) {
+        *rcOut = sqlite3_prepare_v2(db_, query.c_str(), -1, &st, nullptr);
+        if (*rcOut != SQLITE_OK) return rows;
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
             std::string row;
             for (int i = 0; i < sqlite3_column_count(st); ++i) {
                 const unsigned char* t = sqlite3_column_text(st, i);
@@ -95,10 +114,10 @@ public:
             rows.push_back(row);
         }
         sqlite3_finalize(st);
+        *rcOut = rc;
         return rows;
     }
 
-private:
     sqlite3* db_ = nullptr;
     bool held_ = false;
 };
