@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Autostart.h"
+#include "app/SingleInstance.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/help/hh_funcs.h"
 #include "win/MessageBox.h"
@@ -34,10 +35,23 @@ int Run(int showCommand) {
     qv::win::SetAppTitle("Quarvelin");
 
     const std::string exePath = ExePath();
+    // A second copy in the same folder says so and ends before anything of
+    // it runs; the first one shows its window.
+    const qv::app::SingleInstance instance(DirectoryOf(exePath));
+    if (!instance.first()) {
+        qv::win::MessageBoxRequest r;
+        r.text = instance.AlreadyRunningText();
+        r.caption = qv::win::AppTitle();
+        r.type = MB_OK | MB_ICONINFORMATION;
+        qv::win::SystemMessageBox(nullptr, r);
+        instance.ShowFirst();
+        return 0;
+    }
     const qv::SystemClock clock;
     qv::ui::VistorelEnv env;
     env.exePath = exePath;
     env.exeDir = DirectoryOf(exePath);
+    env.isShowRequest = [&instance](UINT msg, WPARAM wp, LPARAM lp) { return instance.IsShowRequest(msg, wp, lp); };
     env.clock = &clock;
     env.dpi = qv::win::ScreenDpi();
     env.messageBox = qv::win::SystemMessageBox;

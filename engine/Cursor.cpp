@@ -200,7 +200,7 @@ void Cursor::OpenChecked(bool check) {
                                        ? "Table '" + d.fileName + "' is in use by another user"
                                        : "Table '" + d.fileName + "' is opened exclusively by another user");
         try {
-            d.db.Open(d.path, false);
+            d.db.Open(d.path, false, d.session.options().busyWaitMs);
             detail::ConfigureConnection(d.db);
             // One read transaction for all that opening reads: one shared
             // lock instead of one per statement, and rows and version agree.
@@ -240,7 +240,9 @@ void Cursor::OpenChecked(bool check) {
         try {
             d.Load();
         } catch (const EngineError& e) {
-            Fail(ErrorCode::Damaged, "Table '" + d.fileName + "' is damaged: " + e.what());
+            if (e.code() == ErrorCode::Damaged || e.code() == ErrorCode::Generic)
+                Fail(ErrorCode::Damaged, "Table '" + d.fileName + "' is damaged: " + e.what());
+            throw;  // held by another program, or a full disk: nothing wrong with the table
         }
         d.db.Exec("COMMIT");
         d.cur = d.ids.empty() ? -1 : 0;
@@ -396,6 +398,23 @@ bool Cursor::Seek(int64_t rowid) {
             d.bof = d.eof = false;
         });
     return true;
+}
+
+void Cursor::CopyTo(const std::string& path) {
+    Impl& d = *impl_;
+    d.CheckActive();
+    if (platform::FileExists(path)) Fail(ErrorCode::Generic, "'" + path + "' exists already");
+    sql::Db target;
+    target.Open(path, true);
+    sqlite3_backup* copy = sqlite3_backup_init(target.get(), "main", d.db.get(), "main");
+    if (!copy) target.Fail(sqlite3_errcode(target.get()), "cannot copy table '" + d.fileName + "'");
+    const int rc = sqlite3_backup_step(copy, -1);
+    sqlite3_backup_finish(copy);
+    if (rc != SQLITE_DONE) {
+        target.Close();
+        platform::RemoveFile(path);
+        throw sql::SqlError(rc, "cannot copy table '" + d.fileName + "' to '" + path + "': " + sqlite3_errstr(rc));
+    }
 }
 
 TableStamp Cursor::Stamp() {

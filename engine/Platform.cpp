@@ -219,6 +219,23 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileA(path.c_str()) || !FileExists(path);
 }
 
+// Asked without any access to the file's data, so a file held open by
+// others can be asked too. FAT numbers a file by its directory entry, NTFS
+// and Wine (the inode) by the file itself; on either a replaced file reads as
+// another as long as the old one is still open.
+std::string FileIdentity(const std::string& path) {
+    if (!NtFamily()) return {};
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!known) return {};
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+}
+
 // MoveFile refuses an existing target as well; the 95/98 line has no MoveFileEx.
 bool MoveNoReplace(const std::string& from, const std::string& to) {
     if (!NtFamily()) return MoveFileA(from.c_str(), to.c_str()) != 0;
@@ -332,6 +349,13 @@ bool FileExists(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+std::string FileIdentity(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return {};
+    return std::to_string(static_cast<unsigned long long>(st.st_dev)) + ":" +
+           std::to_string(static_cast<unsigned long long>(st.st_ino));
+}
 
 bool MoveNoReplace(const std::string& from, const std::string& to) {
     if (link(from.c_str(), to.c_str()) != 0) return false;

@@ -72,6 +72,9 @@ private:
 };
 
 bool FileExists(const std::string& path);
+// The file's identity on its volume (device and file number) as text; empty
+// when nothing is there or the system offers none (the 95/98 line).
+std::string FileIdentity(const std::string& path);
 bool RemoveFile(const std::string& path);   // true when gone afterwards
 // Moves from to to, failing when to exists.
 bool MoveNoReplace(const std::string& from, const std::string& to);

@@ -6,7 +6,7 @@ namespace qv::engine::sql {
 
 Db::~Db() { Close(); }
 
-void Db::Open(const std::string& path, bool create) {
+void Db::Open(const std::string& path, bool create, int busyWaitMs) {
     Close();
     platform::PrepareSqlite();
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
@@ -18,7 +18,7 @@ void Db::Open(const std::string& path, bool create) {
     }
     sqlite3_extended_result_codes(db_, 1);
     // Brief write locks of other cursors are waited out, never reported.
-    sqlite3_busy_timeout(db_, 10000);
+    sqlite3_busy_timeout(db_, busyWaitMs);
 }
 
 void Db::Close() {

@@ -13,12 +13,20 @@ namespace qv::engine::sql {
 // Raised for SQLite failures; carries the primary result code.
 class SqlError : public EngineError {
 public:
-    SqlError(int rc, const std::string& message)
-        : EngineError(IsDamage(rc) ? ErrorCode::Damaged : ErrorCode::Generic, message), rc_(rc) {}
+    SqlError(int rc, const std::string& message) : EngineError(CodeOf(rc), message), rc_(rc) {}
     int rc() const { return rc_; }
     static bool IsDamage(int rc) {
         rc &= 0xff;
         return rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB;
+    }
+    static ErrorCode CodeOf(int rc) {
+        if (IsDamage(rc)) return ErrorCode::Damaged;
+        switch (rc & 0xff) {
+            case SQLITE_BUSY:
+            case SQLITE_LOCKED: return ErrorCode::Busy;
+            case SQLITE_FULL: return ErrorCode::Full;
+            default: return ErrorCode::Generic;
+        }
     }
 
 private:
@@ -32,8 +40,9 @@ public:
     Db(const Db&) = delete;
     Db& operator=(const Db&) = delete;
 
-    // Opens an existing file (create=false) or makes a new one.
-    void Open(const std::string& path, bool create);
+    // Opens an existing file (create=false) or makes a new one. Another
+    // program's lock on the file is waited out for up to busyWaitMs.
+    void Open(const std::string& path, bool create, int busyWaitMs = 10000);
     void Close();
     sqlite3* get() const { return db_; }
     void Exec(const std::string& sql);

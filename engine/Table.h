@@ -75,6 +75,8 @@ enum class ErrorCode {
     RowDeleted,      // the row was deleted by another user
     Conversion,      // a field value that is not of the field's type
     LockFile,        // the table's lock file cannot be opened (another user's, no rights)
+    Busy,            // another program holds the file's own locks longer than the session waits
+    Full,            // the disk (or the file system's quota) is full
 };
 
 class EngineError : public std::runtime_error {
@@ -106,6 +108,10 @@ struct SessionOptions {
     int lockRetryCount = 15;
     int lockWaitMs = 100;
     bool strictChangeDetection = false;
+    // How long a cursor waits for a file another program has locked (a write
+    // in progress, an open transaction) before it fails with Busy. Taken when
+    // the cursor opens.
+    int busyWaitMs = 10000;
 };
 
 // A named user of tables. Each session's cursors lock against every other
@@ -150,6 +156,20 @@ struct RepairResult {
 // backup). A file that is no database at all becomes an empty table. No cursor
 // may have it open.
 RepairResult RepairTable(const std::string& path, const TableDef& def);
+// Looks at the table at path afresh, beside any cursor open on it: throws
+// Damaged when it is no longer a whole table of this program (emptied,
+// overwritten, a page broken), NotFound when the file is gone, Busy when
+// another program holds it; returns when it is fine.
+void VerifyTable(const std::string& path);
+// Which file path names now: the same text as long as the same file is there,
+// another one after it was replaced, even by a file of the same name. Empty
+// when nothing is there or the system tells files apart by name only (the
+// 95/98 line, which also never lets an open file be deleted or replaced).
+std::string FileIdentity(const std::string& path);
+// Where the next backup copy of path goes, never over an earlier one: the
+// first is "<path>.bak", later ones "<path>.2.bak", "<path>.3.bak" and so on.
+// Empty when every number up to a limit is taken.
+std::string FreeBackupPath(const std::string& path);
 
 enum class DatasetState { Inactive, Browse, Edit, Insert };
 
@@ -295,6 +315,10 @@ public:
     // Keeps the lookup in the table file from now on (a no-op when it is
     // there already); the table must be writable.
     void AddTimeLookup(const TimeLookup& lookup);
+    // Writes the table as this cursor has it open into a new file at path
+    // (which must not exist): also a table whose file was deleted or replaced
+    // since, as long as the system keeps the open file.
+    void CopyTo(const std::string& path);
 
     void Edit();    // takes the row lock (retrying), re-reads the row
     void Append();  // new empty row at the end

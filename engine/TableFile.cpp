@@ -253,7 +253,8 @@ Meta ReadMeta(sql::Db& db) {
                            : "the columns of table '" + meta.table + "' do not match its field definitions");
         ValidateDef(meta.def);
     } catch (const EngineError& e) {
-        if (e.code() == ErrorCode::Damaged) throw;
+        // A file another program holds is not known to be foreign.
+        if (e.code() == ErrorCode::Damaged || e.code() == ErrorCode::Busy || e.code() == ErrorCode::Full) throw;
         NotOurs(std::string("not a table of this program (") + e.what() + ")");
     }
     return meta;

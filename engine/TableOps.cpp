@@ -367,6 +367,35 @@ int Salvage(const std::string& damaged, const TableDef& def, const std::string& 
 
 bool TableExists(const std::string& path) { return platform::FileExists(path); }
 
+void VerifyTable(const std::string& path) {
+    if (!platform::FileExists(path))
+        throw EngineError(ErrorCode::NotFound, "Table '" + path + "' does not exist");
+    sql::Db db;
+    try {
+        db.Open(path, false, 500);
+        db.Exec("BEGIN");
+        detail::QuickCheck(db);
+        detail::ReadMeta(db);
+        db.Exec("COMMIT");
+    } catch (const EngineError& e) {
+        if (e.code() == ErrorCode::Damaged || e.code() == ErrorCode::Generic)
+            throw EngineError(ErrorCode::Damaged,
+                              "Table '" + detail::FileNameOf(path) + "' is damaged: " + e.what());
+        throw;
+    }
+}
+
+std::string FileIdentity(const std::string& path) { return platform::FileIdentity(path); }
+
+std::string FreeBackupPath(const std::string& path) {
+    if (!platform::FileExists(path + ".bak")) return path + ".bak";
+    for (int n = 2; n <= 9999; ++n) {
+        const std::string candidate = path + "." + std::to_string(n) + ".bak";
+        if (!platform::FileExists(candidate)) return candidate;
+    }
+    return {};
+}
+
 std::string LockFileOf(const std::string& path) { return detail::LockPathFor(path); }
 
 bool CreateTable(const std::string& path, const TableDef& def) {

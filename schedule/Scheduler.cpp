@@ -29,17 +29,6 @@ private:
     bool& flag_;
 };
 
-// Runs f; an error of the table engine comes out with its text naming the
-// table it concerns, so a box says where to look.
-template <typename F>
-void InTable(const std::string& table, F&& f) {
-    try {
-        f();
-    } catch (const engine::EngineError& e) {
-        throw std::runtime_error(table + ": " + e.what());
-    }
-}
-
 // Fields the cursor requires that the current row leaves empty, or holds in a
 // form that cannot be read (which reads as empty).
 std::vector<engine::Field*> MissingRequired(Cursor& c) {
@@ -96,38 +85,55 @@ Scheduler::Scheduler(JobData& data, const Clock& clock, SchedulerActions& action
 
 bool Scheduler::IsOn() const { return ui_.AktivCaption() == kAktivOn; }
 
+Scheduler::~Scheduler() {
+    // The last chance for failures the run log did not take: no box any more.
+    while (!unlogged_.empty() && data_.tblLog.active() && !data_.tblLog.ReadOnly()) {
+        try {
+            const Unlogged& u = unlogged_.front();
+            data_.AppendLogEntry(u.pfad, u.result, u.when);
+        } catch (...) {
+            return;
+        }
+        unlogged_.pop_front();
+    }
+}
+
 void Scheduler::Tick() noexcept {
     if (inTick_) return;  // never nested, whatever lets messages through
-    std::string error;
+    bool scanned = false;
     {
         TickScope scope(inTick_);
+        ++tickNo_;
+        failures_ = TickFailures{};
         try {
             ui_.SetTimerEnabled(false);
+        } catch (...) {
+        }
+        FollowTableFiles();
+        FlushLog();
+        try {
+            Cursor& t2 = data_.tblTimer2;
             // A table that cannot be written was reported at start-up; its
             // jobs cannot be rescheduled, so none is run.
-            if (data_.tblTimer2.state() != DatasetState::Browse || data_.tblTimer2.ReadOnly()) {
-                Rearm();
-                return;
+            if (t2.state() == DatasetState::Browse && !t2.ReadOnly()) {
+                Scan();
+                Cleared(kTimerPlace);
+                scanned = true;
             }
-            pendingError_.clear();
-            failures_ = TickFailures{};
-            InTable(TimerTable(), [this] { Scan(); });
-            if (pendingError_.empty()) {
-                shownError_.clear();  // the next error is news again
-                Rearm();
-                // Switched off during the tick: the off state shows, no blink.
-                if (IsOn()) Blink();
-                NotifyFailures();
-                return;
-            }
-            error = pendingError_;
         } catch (const std::exception& e) {
-            error = e.what();
+            CancelSchedulerEdit();
+            Trouble(kTimerPlace, e);
         } catch (...) {
-            error = "Unbekannter Fehler";
+            CancelSchedulerEdit();
+            Trouble(kTimerPlace, std::runtime_error("Unbekannter Fehler"));
         }
     }
-    Recover(error);
+    try {
+        Rearm();
+        // Switched off during the tick: the off state shows, no blink.
+        if (scanned && IsOn()) Blink();
+    } catch (...) {
+    }
     NotifyFailures();
 }
 
@@ -143,10 +149,112 @@ void Scheduler::NotifyFailures() noexcept {
 
 std::string Scheduler::TimerTable() const { return "Timertabelle " + data_.TimerTablePath(); }
 std::string Scheduler::LogTable() const { return "Logtabelle " + data_.LogTablePath(); }
+std::string Scheduler::TableName(Place place) const { return place == kLogPlace ? LogTable() : TimerTable(); }
 
-void Scheduler::Keep(const std::string& error) {
-    if (pendingError_.empty()) pendingError_ = error;
+void Scheduler::Say(const std::string& notice) noexcept {
+    try {
+        ui_.ShowNotice(notice);
+    } catch (...) {
+    }
 }
+
+void Scheduler::FollowTableFiles() noexcept {
+    for (JobTable table : {JobTable::Timer, JobTable::Log}) {
+        const Place place = table == JobTable::Timer ? kTimerPlace : kLogPlace;
+        try {
+            const std::vector<std::string> notices = data_.FollowTableFile(table);
+            if (notices.empty()) continue;
+            atRest_.reset();  // other rows now
+            for (const std::string& n : notices) Say(n);
+        } catch (const std::exception& e) {
+            atRest_.reset();
+            Trouble(place, e);
+        }
+    }
+}
+
+void Scheduler::FlushLog() noexcept {
+    bool repaired = false;
+    bool wrote = false;
+    while (!unlogged_.empty() && data_.tblLog.active()) {
+        try {
+            const Unlogged& u = unlogged_.front();
+            data_.AppendLogEntry(u.pfad, u.result, u.when);
+        } catch (const std::exception& e) {
+            // A repaired run log takes them at once; anything else waits.
+            const bool again = Trouble(kLogPlace, e) && !repaired;
+            repaired = true;
+            if (again) continue;
+            return;
+        }
+        unlogged_.pop_front();
+        wrote = true;
+    }
+    if (!wrote || !unlogged_.empty()) return;
+    Cleared(kLogPlace);
+    if (unloggedDropped_ > 0) {
+        Say(std::to_string(unloggedDropped_) + " weitere Fehler konnten nicht in die " + LogTable() +
+            " eingetragen werden: Sie nahm zu lange nichts an.");
+        unloggedDropped_ = 0;
+    }
+}
+
+bool Scheduler::Trouble(Place place, const std::exception& error) noexcept {
+    try {
+        const auto* engineError = dynamic_cast<const engine::EngineError*>(&error);
+        const engine::ErrorCode code = engineError ? engineError->code() : engine::ErrorCode::Generic;
+        // Errors of the scan that are no table's (an action that threw) stand alone.
+        std::string text = engineError || place != kTimerPlace ? TableName(place) + ": " + error.what()
+                                                               : std::string(error.what());
+        PlaceState& s = places_[place];
+        if (code == engine::ErrorCode::Busy) {
+            if (s.busyTick != tickNo_) {
+                s.busyTick = tickNo_;
+                ++s.busyTicks;
+            }
+            if (s.busyTicks < kBusyTicksBeforeBox) return false;  // tried again at the next tick
+        }
+        if (engineError && (code == engine::ErrorCode::Damaged || code == engine::ErrorCode::Generic) &&
+            text != s.shown && !s.repairFailed) {
+            const std::string notice =
+                data_.RepairIfDamaged(place == kLogPlace ? JobTable::Log : JobTable::Timer, error.what());
+            if (!notice.empty()) {
+                atRest_.reset();
+                Cleared(place);
+                Say(notice);
+                return true;
+            }
+        }
+        const char* still = place == kLogPlace ? "; die Fehler werden eingetragen, sobald "
+                                               : "; f\xe4llige Jobs starten, sobald ";
+        if (code == engine::ErrorCode::Busy && place != kEditorPlace)
+            text += std::string(". Ein anderes Programm h\xe4lt die Tabelle") + still + "sie wieder frei ist.";
+        if (code == engine::ErrorCode::Full && place != kEditorPlace)
+            text += std::string(". Der Datentr\xe4ger ist voll") + still + "wieder Platz ist.";
+        if (text != s.shown) {
+            s.shown = text;
+            ui_.ShowError(text);
+        }
+    } catch (const std::exception& e) {
+        // The repair itself failed: that is what the user hears of, once, and
+        // it is not tried again (each try would leave one more backup) until
+        // the table works again.
+        try {
+            PlaceState& s = places_[place];
+            s.repairFailed = true;
+            const std::string text = TableName(place) + ": " + e.what();
+            if (text != s.shown) {
+                s.shown = text;
+                ui_.ShowError(text);
+            }
+        } catch (...) {
+        }
+    } catch (...) {
+    }
+    return false;
+}
+
+void Scheduler::Cleared(Place place) { places_[place] = PlaceState{}; }
 
 bool Scheduler::IsDue(DateTime now) const {
     const JobFields& f = data_.tblTimer2Fields;
@@ -248,8 +356,9 @@ void Scheduler::RefreshEditor(int64_t row) {
     if (!data_.tblTimer.active()) return;
     try {
         data_.tblTimer.RefreshRow(row);
+        Cleared(kEditorPlace);
     } catch (const std::exception& e) {
-        Keep(TimerTable() + ": " + e.what());
+        Trouble(kEditorPlace, e);
     }
 }
 
@@ -257,8 +366,9 @@ void Scheduler::RefreshEditor() {
     if (!data_.tblTimer.active()) return;
     try {
         data_.tblTimer.Refresh();
+        Cleared(kEditorPlace);
     } catch (const std::exception& e) {
-        Keep(TimerTable() + ": " + e.what());
+        Trouble(kEditorPlace, e);
     }
 }
 
@@ -278,14 +388,15 @@ std::string Scheduler::RunAction(const std::string& pfad) {
 }
 
 void Scheduler::HandleFailure(const std::string& pfad, const std::string& result) {
-    // A run log that cannot be written (reported at start-up) or fails now
-    // does not swallow the failure: it is still mailed and indicated.
-    if (data_.tblLog.active() && !data_.tblLog.ReadOnly()) {
-        try {
-            data_.AppendLogEntry(pfad, result);
-        } catch (const std::exception& e) {
-            Keep(LogTable() + ": " + e.what());
-        }
+    // A run log that cannot be written (reported at start-up) takes nothing;
+    // one that fails now gets the entry at a later tick, with this moment.
+    // Neither swallows the failure: it is still mailed and indicated.
+    if (!data_.tblLog.ReadOnly()) {
+        if (unlogged_.size() < kMaxUnlogged)
+            unlogged_.push_back(Unlogged{pfad, result, clock_.Now()});
+        else
+            ++unloggedDropped_;
+        FlushLog();
     }
     const std::string address = ui_.MailAddress();
     if (actions::ShouldSendErrorMail(address, ui_.MailFirstErrorOnly(), ui_.ErrorIndicator())) {
@@ -315,26 +426,12 @@ void Scheduler::Blink() {
     }
 }
 
-void Scheduler::Recover(const std::string& error) noexcept {
+void Scheduler::CancelSchedulerEdit() noexcept {
     try {
         Cursor& t2 = data_.tblTimer2;
         if (t2.state() == DatasetState::Edit || t2.state() == DatasetState::Insert) t2.Cancel();
     } catch (...) {
-        // The error box below says what went wrong first.
-    }
-    try {
-        // The same error from tick after tick is shown once, until a tick
-        // goes through or the error changes. Shown while the timer is still
-        // off, so no tick stacks a second box.
-        if (error != shownError_) {
-            shownError_ = error;
-            ui_.ShowError(error);
-        }
-    } catch (...) {
-    }
-    try {
-        Rearm();
-    } catch (...) {
+        // The error box says what went wrong first.
     }
 }
 

@@ -5,6 +5,8 @@
 // shutdown, failure mail).
 #pragma once
 
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 
@@ -68,8 +70,11 @@ public:
     // Lets pending window messages be handled; then pauses ms milliseconds.
     virtual void ProcessMessages() = 0;
     virtual void Pause(int ms) = 0;
-    // The application's general error box. Must not throw.
+    // The application's general error box, and a plain notice box, shown
+    // once the tick has returned: the tick never waits for a box, and ticks
+    // go on while it is open. Must not throw.
     virtual void ShowError(const std::string& text) = 0;
+    virtual void ShowNotice(const std::string& text) = 0;
     // Once at the end of a tick that logged failures.
     virtual void NotifyFailures(const TickFailures& failures) = 0;
 };
@@ -80,20 +85,37 @@ public:
     // the name read at start-up, sender of the failure mail.
     Scheduler(JobData& data, const Clock& clock, SchedulerActions& actions, SchedulerUi& ui,
               std::string computerName);
+    // Failures not yet in the run log get a last try.
+    ~Scheduler();
     Scheduler(const Scheduler&) = delete;
     Scheduler& operator=(const Scheduler&) = delete;
 
     void SetComputerName(std::string name) { computerName_ = std::move(name); }
 
     // One scheduler tick: starts every due job of the scheduler cursor. Never
-    // throws: an error inside it is shown in the general error box (naming
-    // the table it concerns, and not again while tick after tick meets the
-    // same error), an edit it left open on the scheduler cursor is cancelled,
-    // and the timer is switched on again while the scheduler is on. A row that
-    // cannot be run (a required field empty or unreadable) is a failure of
-    // its job, switched off; a run log that cannot be written does not keep a
-    // failure from being mailed and indicated.
+    // throws, and always switches the timer on again while the scheduler is
+    // on. First it follows a table file deleted or replaced since the last
+    // tick (JobData::FollowTableFiles) and writes the failures earlier ticks
+    // could not log. An error inside it is shown after the tick (naming the
+    // table it concerns, and not again while that table keeps failing with
+    // it), and an edit it left open on the scheduler cursor is cancelled:
+    // - a table another program holds is tried again at every tick, and only
+    //   named when that has gone on for kBusyTicksBeforeBox ticks;
+    // - a full disk is named at once and tried again at every tick;
+    // - a table found damaged is repaired as at start-up, and said so once;
+    // A job runs only once its next start is stored, so one whose row cannot
+    // be written waits for the next tick; a failure the run log cannot take
+    // is kept and logged at a later tick with the moment it happened, and is
+    // still mailed and indicated at once. A row that cannot be run (a
+    // required field empty or unreadable) is a failure of its job, switched
+    // off.
     void Tick() noexcept;
+
+    // Ticks a table held by another program may fail before the box says so
+    // (about ten seconds): brief locks of other tools go unmentioned.
+    static constexpr int kBusyTicksBeforeBox = 6;
+    // Failures kept for the run log at most; later ones are counted and said.
+    static constexpr size_t kMaxUnlogged = 1000;
 
     // Switches the scheduler off when it is on, on when it is off.
     void Toggle();
@@ -106,6 +128,8 @@ public:
     bool IsOn() const;
 
 private:
+    // Where an error of the tick comes from; each is named once while it fails.
+    enum Place { kTimerPlace, kLogPlace, kEditorPlace, kPlaces };
     void Scan();
     bool IsDue(DateTime now) const;
     void RunDueRow(DateTime now);
@@ -117,10 +141,19 @@ private:
     void HandleFailure(const std::string& pfad, const std::string& result);
     void Rearm();
     void Blink();
-    void Recover(const std::string& error) noexcept;
+    void CancelSchedulerEdit() noexcept;
     void NotifyFailures() noexcept;
-    // An error that did not stop the scan, shown when it ends (the first).
-    void Keep(const std::string& error);
+    // Deleted or replaced table files, before anything is read.
+    void FollowTableFiles() noexcept;
+    // Writes the failures kept for the run log, oldest first, while it takes them.
+    void FlushLog() noexcept;
+    // An error met at place: retried, repaired or shown, by its kind. True
+    // when the table was found damaged and is repaired and open again.
+    bool Trouble(Place place, const std::exception& error) noexcept;
+    // The place works again: its next error is news.
+    void Cleared(Place place);
+    void Say(const std::string& notice) noexcept;
+    std::string TableName(Place place) const;
     std::string TimerTable() const;
     std::string LogTable() const;
 
@@ -137,9 +170,22 @@ private:
         DateTime earliest;
     };
     std::optional<AtRest> atRest_;
-    std::string pendingError_;  // kept during this tick's scan
-    std::string shownError_;    // the last error box, until a tick goes through
-    TickFailures failures_;     // of this tick
+    struct PlaceState {
+        std::string shown;  // the error last shown, until the place works again
+        int busyTicks = 0;  // ticks in a row another program held it
+        uint64_t busyTick = 0;
+        bool repairFailed = false;
+    };
+    PlaceState places_[kPlaces];
+    uint64_t tickNo_ = 0;
+    // Failures the run log did not take yet, with the moment they happened.
+    struct Unlogged {
+        std::string pfad, result;
+        DateTime when;
+    };
+    std::deque<Unlogged> unlogged_;
+    size_t unloggedDropped_ = 0;  // beyond kMaxUnlogged
+    TickFailures failures_;       // of this tick
 };
 
 }  // namespace qv

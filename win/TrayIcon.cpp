@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "win/LateBound.h"
 #include "win/Shell.h"
 
 namespace qv::win {
@@ -91,13 +92,61 @@ bool TrayIcon::Show() {
     if (visible_) return true;
     // Made with the first icon: a start-up that shows its window first has
     // one window less to make before it.
-    if (!hwnd()) CreateWin("QvTrayIconWindow", 0, WS_POPUP, "", 0, 0, 0, 0, nullptr, nullptr);
-    visible_ = Notify(NIM_ADD);
-    return visible_;
+    if (!hwnd()) {
+        CreateWin("QvTrayIconWindow", 0, WS_POPUP, "", 0, 0, 0, 0, nullptr, nullptr);
+        taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+        // A program run with administrator rights hears it only when it lets
+        // it through (Vista on).
+        using FilterFn = BOOL(WINAPI*)(UINT, DWORD);
+        if (auto filter = LateBound<FilterFn>("user32.dll", "ChangeWindowMessageFilter"))
+            filter(taskbarCreated_, 1 /* MSGFLT_ADD */);
+    }
+    if (Add()) {
+        Shown();
+        return true;
+    }
+    Lost();
+    return false;
+}
+
+bool TrayIcon::Add() { return Notify(NIM_ADD) || Notify(NIM_MODIFY); }
+
+void TrayIcon::Shown() {
+    visible_ = true;
+    retriesLeft_ = 0;
+    if (hwnd()) KillTimer(hwnd(), kRetryTimer);
+    // A window minimized while there was no icon goes into the tray now.
+    if (inTray_ && IsWindow(inTray_) && IsIconic(inTray_) && IsWindowVisible(inTray_))
+        ShowWindow(inTray_, SW_HIDE);
+}
+
+void TrayIcon::Lost() {
+    retriesLeft_ = kRetries;
+    nextRetryMs_ = kFirstRetryMs;
+    Missing();
+}
+
+void TrayIcon::Missing() {
+    visible_ = false;
+    if (inTray_ && IsWindow(inTray_) && !IsWindowVisible(inTray_)) ShowWindow(inTray_, SW_SHOWMINNOACTIVE);
+    if (retriesLeft_ > 0 && hwnd()) SetTimer(hwnd(), kRetryTimer, nextRetryMs_, nullptr);
+}
+
+void TrayIcon::Retry() {
+    KillTimer(hwnd(), kRetryTimer);
+    if (!wanted_ || visible_ || retriesLeft_ <= 0) return;
+    --retriesLeft_;
+    nextRetryMs_ *= 2;
+    if (Add())
+        Shown();
+    else
+        Missing();
 }
 
 void TrayIcon::Hide() {
     wanted_ = false;
+    retriesLeft_ = 0;
+    if (hwnd()) KillTimer(hwnd(), kRetryTimer);
     if (visible_) Notify(NIM_DELETE);  // a failure means the icon is gone already
     visible_ = false;
 }
@@ -105,7 +154,9 @@ void TrayIcon::Hide() {
 void TrayIcon::SetIconIndex(int index) {
     if (visible_ && index == index_) return;  // the same picture: nothing to tell the shell
     index_ = index;
-    if (visible_) Notify(NIM_MODIFY);
+    // Refused: the shell lost the icon without saying so (it ended without
+    // being made anew). It is added again, or the window leaves the tray.
+    if (visible_ && !Notify(NIM_MODIFY) && !Notify(NIM_ADD)) Lost();
 }
 
 bool TrayIcon::SetTip(const std::string& tip) {
@@ -116,6 +167,7 @@ bool TrayIcon::SetTip(const std::string& tip) {
 }
 
 void TrayIcon::MinimizeToTray(HWND appWindow) {
+    inTray_ = appWindow;
     if (visible_) ShowWindow(appWindow, SW_HIDE);
     if (Minimized) Minimized();
 }
@@ -140,7 +192,20 @@ UINT TrayIcon::TrackMenu(HWND owner, HMENU menu) {
 }
 
 LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
+        // A new taskbar has none of the old icons.
+        if (!wanted_) return 0;
+        visible_ = false;
+        if (Add())
+            Shown();
+        else
+            Lost();
+        return 0;
+    }
     switch (msg) {
+        case WM_TIMER:
+            if (wp == kRetryTimer) Retry();
+            return 0;
         case kCallbackMessage:
             if (LOWORD(lp) == WM_LBUTTONDBLCLK && DoubleClick) DoubleClick();
             if (LOWORD(lp) == WM_RBUTTONUP && RightClick) RightClick();
@@ -152,7 +217,12 @@ LRESULT TrayIcon::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (visible_) Notify(NIM_DELETE);
             visible_ = false;
             // The session goes on: put the icon back.
-            if (!wp && wanted_) visible_ = Notify(NIM_ADD);
+            if (!wp && wanted_) {
+                if (Add())
+                    Shown();
+                else
+                    Lost();
+            }
             return 0;
         default:
             return Default(msg, wp, lp);

@@ -7,6 +7,16 @@
 // the icon when the outcome is reported; after a cancelled session end it puts
 // the icon back, so the program never runs on without one.
 //
+// It also hears "TaskbarCreated", which the shell sends to every top-level
+// window when its taskbar is made anew (Explorer restarted, or started after
+// the program): every icon is gone then, and this one is added again. An
+// icon the shell refuses (no notification area yet, the shell busy) is tried
+// again then, and a few times after at growing intervals. An icon found gone
+// at a change of its image is added again at once. While no icon shows, the
+// application window is never left hidden: a window minimized into the tray
+// comes back onto the taskbar, minimized, and goes back into the tray when the
+// icon returns.
+//
 // Balloons need shell32 5.0 (Windows 2000 and Me on): only there does the
 // control send the longer notification data that carries them; every other
 // call uses the first form, which every shell takes.
@@ -67,6 +77,9 @@ public:
     // button when the icon is visible, then raises Minimized. Without an icon
     // the window stays minimized on the taskbar, so it can be restored.
     void MinimizeToTray(HWND appWindow);
+    // Attempts at a refused icon after the first, and the pause before each.
+    static constexpr int kRetries = 5;
+    static constexpr UINT kFirstRetryMs = 2000;  // doubled before each further one
     // Shows the window normal again (also one never shown), brings it to the
     // foreground.
     static void RestoreApp(HWND appWindow);
@@ -84,8 +97,18 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
 private:
+    static constexpr UINT_PTR kRetryTimer = 1;
     bool Notify(DWORD action);
     HICON CurrentIcon() const;
+    // Adds the icon; one the shell already has (a refusal that came too late
+    // to tell) counts as added.
+    bool Add();
+    // The icon is not there (refused, or gone): the window comes out of the
+    // tray, and the next attempt is planned; Lost plans them all anew.
+    void Missing();
+    void Lost();
+    void Retry();
+    void Shown();
 
     TrayShell shell_;
     std::vector<HICON> icons_;
@@ -93,6 +116,10 @@ private:
     std::string tip_;
     bool visible_ = false;
     bool wanted_ = false;  // switched on by the owner
+    UINT taskbarCreated_ = 0;
+    int retriesLeft_ = 0;
+    UINT nextRetryMs_ = 0;
+    HWND inTray_ = nullptr;  // the application window last minimized into the tray
 };
 
 }  // namespace qv::win

@@ -92,6 +92,40 @@ bool SetImmutable(const std::string& path, bool on) {
         10000);
 }
 
+std::string UnixPath(const std::string& windowsPath) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!toUnix) return {};
+    std::wstring wide(windowsPath.size() + 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
+    char* unixPath = toUnix(wide.c_str());
+    if (!unixPath) return {};
+    std::string path = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return path;
+}
+
+bool RunUnix(const std::string& command, DWORD timeoutMs) {
+    static std::atomic<int> counter{0};
+    // Wine gives no handle of a Linux process to wait on: it leaves its status in a file.
+    const std::string status = "/tmp/qv-unix-" + std::to_string(GetCurrentProcessId()) + "-" +
+                               std::to_string(GetTickCount()) + "-" + std::to_string(counter++);
+    std::string cmd = "/bin/sh -c \"( " + command + " ); echo $? > " + status + ".tmp; mv " + status + ".tmp " +
+                      status + "\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    if (pi.hThread) CloseHandle(pi.hThread);
+    const std::string file = HostPathToWine(status);
+    if (!WaitFor([&] { return FileExists(file); }, timeoutMs)) return false;
+    const std::string rc = ReadWholeFile(file);
+    DeleteFileA(file.c_str());
+    return rc.rfind("0", 0) == 0 && (rc.size() == 1 || rc[1] == '\n');
+}
+
 std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

@@ -42,6 +42,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs);
 // even root) or takes that back; false when that failed.
 bool SetImmutable(const std::string& path, bool on);
 
+// The Linux path Wine gives a Windows path; empty when there is none.
+std::string UnixPath(const std::string& windowsPath);
+// Runs a command of the Linux shell beside Wine (no double quotes in it) and
+// waits until it has ended, at most timeoutMs; true when it ended with status 0.
+bool RunUnix(const std::string& command, DWORD timeoutMs = 30000);
+
 std::string ReadWholeFile(const std::string& path);
 bool WriteWholeFile(const std::string& path, const std::string& data);
 bool FileExists(const std::string& path);

@@ -1,5 +1,6 @@
-// A job for the end-to-end test: leaves a file named by its argument beside
-// itself, holding "ran".
+// A job for the end-to-end tests: adds "ran" to a file named by its argument
+// beside itself, so a job run twice leaves "ranran". Each job of a test has a
+// file of its own: two processes adding to one file could lose a write.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir(path);
     dir = dir.substr(0, dir.find_last_of('\\') + 1);
-    FILE* f = std::fopen((dir + argv[1]).c_str(), "wb");
+    FILE* f = std::fopen((dir + argv[1]).c_str(), "ab");
     if (!f) return 1;
     std::fputs("ran", f);
     std::fclose(f);

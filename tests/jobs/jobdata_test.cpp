@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 #include "jobs/JobData.h"
 #include "jobs/Tables.h"
@@ -284,17 +289,22 @@ TEST_F(JobDataTest, RunLogEntriesCutTheTextAndTakeTheClock) {
 // Opening at start-up: damage, backup, repair, and tables held elsewhere.
 class OpenTablesTest : public JobDataTest {};
 
+// An earlier backup is never replaced: the next one gets the next number.
 TEST_F(OpenTablesTest, DamagedJobTableIsBackedUpRepairedAndOpened) {
     data.CreateMissingTables();
     const std::string timer = dir.path() + "timer.dat";
     testing::WriteFile(timer, "garbage, no table");
     testing::WriteFile(timer + ".bak", "an older backup");
     data.OpenTables();
-    EXPECT_EQ(messages, (std::vector<std::string>{
-                            "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.",
-                            "Timertabelle repariert: 0 Datens\xe4tze \xfc" "bernommen, 0 nicht lesbar oder "
-                            "unvollst\xe4ndig. Die alte Datei liegt als " + timer + ".bak vor."}));
-    EXPECT_EQ(testing::ReadFile(timer + ".bak"), "garbage, no table");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "Timertabelle defekt. Es wird versucht die Tabelle zu reparieren.");
+    const std::string head = "Timertabelle repariert: 0 Datens\xe4tze \xfc" "bernommen, 0 nicht lesbar oder "
+                             "unvollst\xe4ndig. Ersetzt wurde " + timer + " (Table 'timer.dat' is damaged: ";
+    const std::string tail = "). Die alte Datei liegt als " + timer + ".2.bak vor.";
+    EXPECT_EQ(messages[1].rfind(head, 0), 0u) << messages[1];
+    EXPECT_EQ(messages[1].substr(messages[1].size() - std::min(messages[1].size(), tail.size())), tail);
+    EXPECT_EQ(testing::ReadFile(timer + ".bak"), "an older backup");
+    EXPECT_EQ(testing::ReadFile(timer + ".2.bak"), "garbage, no table");
     EXPECT_TRUE(data.tblTimer.active());
     EXPECT_TRUE(data.tblTimer2.active());
     EXPECT_TRUE(data.tblLog.active());
@@ -372,16 +382,151 @@ TEST_F(OpenTablesTest, JobTableHeldExclusivelyElsewhereIsNotRepaired) {
     EXPECT_FALSE(data.tblTimer.active());
 }
 
-TEST(CopyFileReplacing, CopiesBytesAndReportsAMissingSource) {
+// A job table another program holds at start-up (an open BEGIN EXCLUSIVE) is
+// no damage: nothing is repaired or backed up; once it is free, the tick's
+// look at the files opens both tables.
+TEST_F(OpenTablesTest, JobTableHeldByAnotherProgramAtStartIsOpenedOnceFree) {
+    for (engine::Session* s : {&data.ses, &data.Session2, &data.Default}) s->options().busyWaitMs = 1;
+    data.CreateMissingTables();
+    const std::string timer = dir.path() + "timer.dat";
+    const std::string before = testing::ReadFile(timer);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(timer.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    try {
+        data.OpenTables();
+        ADD_FAILURE() << "a held job table opened";
+    } catch (const EngineError& e) {
+        EXPECT_EQ(e.code(), ErrorCode::Busy) << e.what();
+    }
+    EXPECT_TRUE(messages.empty());
+    EXPECT_FALSE(testing::Exists(timer + ".bak"));
+    EXPECT_THROW(data.FollowTableFile(JobTable::Timer), EngineError);  // still held
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(testing::ReadFile(timer), before);
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Timer).empty());
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Log).empty());
+    EXPECT_TRUE(data.tblTimer.active());
+    EXPECT_TRUE(data.tblTimer2.active());
+    EXPECT_TRUE(data.tblLog.active());
+    EXPECT_FALSE(testing::Exists(timer + ".bak"));
+}
+
+TEST(CopyFileNew, CopiesBytesButNeverOverAFileOrFromAMissingOne) {
     TempDir dir;
     std::string bytes;
     for (int i = 0; i < 200000; ++i) bytes += static_cast<char>(i * 7);
     testing::WriteFile(dir.path() + "a", bytes);
-    testing::WriteFile(dir.path() + "b", "old and longer than nothing");
-    EXPECT_TRUE(CopyFileReplacing(dir.path() + "a", dir.path() + "b"));
+    EXPECT_TRUE(CopyFileNew(dir.path() + "a", dir.path() + "b"));
     EXPECT_EQ(testing::ReadFile(dir.path() + "b"), bytes);
-    EXPECT_FALSE(CopyFileReplacing(dir.path() + "missing", dir.path() + "c"));
-    EXPECT_FALSE(testing::Exists(dir.path() + "c"));
+    testing::WriteFile(dir.path() + "c", "an earlier backup");
+    EXPECT_FALSE(CopyFileNew(dir.path() + "a", dir.path() + "c"));
+    EXPECT_EQ(testing::ReadFile(dir.path() + "c"), "an earlier backup");
+    EXPECT_FALSE(CopyFileNew(dir.path() + "missing", dir.path() + "d"));
+    EXPECT_FALSE(testing::Exists(dir.path() + "d"));
+}
+
+TEST(FreeBackupPath, FirstTheOldNameThenNumbersThatReplaceNothing) {
+    TempDir dir;
+    const std::string f = dir.path() + "timer.dat";
+    EXPECT_EQ(engine::FreeBackupPath(f), f + ".bak");
+    testing::WriteFile(f + ".bak", "1");
+    EXPECT_EQ(engine::FreeBackupPath(f), f + ".2.bak");
+    testing::WriteFile(f + ".2.bak", "2");
+    testing::WriteFile(f + ".4.bak", "4");
+    EXPECT_EQ(engine::FreeBackupPath(f), f + ".3.bak");
+}
+
+// While running: a table found damaged is repaired as at start-up, with a
+// backup beside the earlier ones, and the text says so once; a table that
+// is fine is left alone.
+TEST_F(OpenTablesTest, RunLogEmptiedWhileRunningIsRepairedAndTakesEntriesAgain) {
+    OpenAll();
+    data.AppendLogEntry("C:\\a.exe", "Datei nicht gefunden");
+    EXPECT_EQ(data.RepairIfDamaged(JobTable::Log, "whatever"), "");
+    EXPECT_TRUE(data.tblLog.active());
+    EXPECT_EQ(data.tblLog.RecordCount(), 1);
+
+    const std::string log = dir.path() + "log.dat";
+    testing::WriteFile(log + ".bak", "from an earlier repair");
+    testing::WriteFile(log, "");  // as ": > log.dat" leaves it
+    std::string error;
+    try {
+        data.AppendLogEntry("C:\\b.exe", "Datei nicht gefunden");
+    } catch (const EngineError& e) {
+        error = e.what();
+    }
+    ASSERT_NE(error, "") << "an emptied run log took an entry";
+    const std::string notice = data.RepairIfDamaged(JobTable::Log, error);
+    EXPECT_EQ(notice.rfind("Logtabelle defekt. Logtabelle repariert: 0 Datens\xe4tze", 0), 0u) << notice;
+    EXPECT_NE(notice.find("Ersetzt wurde " + log + " (" + error + ")"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("Die alte Datei liegt als " + log + ".2.bak vor."), std::string::npos) << notice;
+    EXPECT_EQ(testing::ReadFile(log + ".bak"), "from an earlier repair");
+    EXPECT_EQ(testing::ReadFile(log + ".2.bak"), "");
+    ASSERT_TRUE(data.tblLog.active());
+    data.AppendLogEntry("C:\\b.exe", "Datei nicht gefunden");
+    EXPECT_EQ(data.tblLog.RecordCount(), 1);
+    EXPECT_TRUE(messages.empty());  // said by the caller, after the tick
+}
+
+// A job table deleted or replaced by another file while the program runs
+// (where the system lets an open file go: not on Windows itself): the cursors
+// follow the file now at the path, what the old one held is kept, and the
+// text says what happened. Nothing changes while the file stays the same.
+TEST_F(OpenTablesTest, JobTableDeletedOrReplacedWhileRunningIsFollowed) {
+    OpenAll();
+    PostNewJob("Mo", "08:00", "C:\\alt.exe");
+    const std::string timer = dir.path() + "timer.dat";
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Timer).empty());
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Log).empty());
+
+    if (std::remove(timer.c_str()) != 0) GTEST_SKIP() << "the system keeps an open table from being deleted";
+    std::vector<std::string> notices = data.FollowTableFile(JobTable::Timer);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0], "Timertabelle " + timer + " wurde gel\xf6scht, w\xe4hrend Quarvelin lief. Quarvelin hat "
+                          "sie neu und leer angelegt; es startet nur noch die Jobs der neuen Tabelle. Was sie bisher "
+                          "enthielt, liegt als " + timer + ".bak vor.");
+    ASSERT_TRUE(data.tblTimer.active());
+    ASSERT_TRUE(data.tblTimer2.active());
+    EXPECT_EQ(data.tblTimer.RecordCount(), 0);
+    EXPECT_EQ(data.tblTimer2.RecordCount(), 0);
+    {
+        engine::Session s("check");
+        Cursor kept(s, timer + ".bak");
+        kept.Open();
+        ASSERT_EQ(kept.RecordCount(), 1);
+        EXPECT_EQ(kept.FieldByName("Pfad").AsString(), "C:\\alt.exe");
+    }
+
+    // Another job table moved over it: its jobs are the ones now.
+    const std::string other = dir.path() + "other/";
+    std::filesystem::create_directories(other);
+    ASSERT_TRUE(CreateTimerTable(other));
+    {
+        engine::Session s("tool");
+        Cursor c(s, other + "timer.dat");
+        c.Open();
+        c.Append();
+        c.FieldByName("Wochentag").SetAsString("Di");
+        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(9, 0));
+        c.FieldByName("Pfad").SetAsString("C:\\neu.exe");
+        c.FieldByName("Aktiv").SetAsString("Y");
+        c.Post();
+    }
+    PostNewJob("Mo", "08:00", "C:\\zwischen.exe");
+    ASSERT_EQ(std::rename((other + "timer.dat").c_str(), timer.c_str()), 0);
+    notices = data.FollowTableFile(JobTable::Timer);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0], "Timertabelle " + timer + " wurde durch eine andere Datei ersetzt, w\xe4hrend Quarvelin "
+                          "lief. Quarvelin zeigt und startet jetzt die Jobs der neuen Datei. Was sie bisher "
+                          "enthielt, liegt als " + timer + ".2.bak vor.");
+    data.tblTimer2.First();
+    ASSERT_EQ(data.tblTimer2.RecordCount(), 1);
+    EXPECT_EQ(data.tblTimer2Fields.Pfad->AsString(), "C:\\neu.exe");
+    EXPECT_EQ(data.tblTimer.RecordCount(), 1);
+    EXPECT_TRUE(data.FollowTableFile(JobTable::Timer).empty());
+    EXPECT_TRUE(messages.empty());
 }
 
 }  // namespace

@@ -23,11 +23,11 @@ struct FakeSchedulerUi : SchedulerUi {
     std::vector<bool> timerCalls;
     std::vector<int> trayIcons;
     std::vector<std::string> errors;
-    std::vector<bool> timerAtError;
     int processCalls = 0;
     int pausedMs = 0;
     std::function<void()> onProcess;
     std::vector<TickFailures> notices;
+    std::vector<std::string> plainNotices;
 
     bool TimerEnabled() const override { return timer; }
     void SetTimerEnabled(bool on) override {
@@ -52,10 +52,8 @@ struct FakeSchedulerUi : SchedulerUi {
         if (onProcess) onProcess();
     }
     void Pause(int ms) override { pausedMs += ms; }
-    void ShowError(const std::string& text) override {
-        errors.push_back(text);
-        timerAtError.push_back(timer);
-    }
+    void ShowError(const std::string& text) override { errors.push_back(text); }
+    void ShowNotice(const std::string& text) override { plainNotices.push_back(text); }
     void NotifyFailures(const TickFailures& f) override { notices.push_back(f); }
 };
 

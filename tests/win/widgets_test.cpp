@@ -123,6 +123,66 @@ TEST(TrayIcon, WithoutANotificationAreaMinimizingKeepsTheWindow) {
     DestroyWindow(app);
 }
 
+void PumpFor(DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        Sleep(10);
+    }
+}
+
+// A shell that refuses the icon (an autostart before the notification area
+// is ready, a shell that lost it): the icon is tried again by itself and at
+// "TaskbarCreated", and while none shows, a window minimized into the tray
+// stays on the taskbar; it goes into the tray once the icon is there.
+TEST(TrayIcon, RefusedOrLostIconIsTriedAgainAndNoWindowHidesWithoutOne) {
+    bool accepts = false;
+    int adds = 0;
+    win::TrayShell shell{[&](DWORD action, NOTIFYICONDATAA*) {
+                             if (action == NIM_ADD) ++adds;
+                             return accepts ? TRUE : FALSE;
+                         },
+                         nullptr};
+    TrayIcon tray(shell);
+    tray.SetIcons({StockIcon(), StockIcon()});
+    HWND app = CreateWindowExA(0, "STATIC", "app", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+    ShowWindow(app, SW_SHOWNORMAL);
+    EXPECT_FALSE(tray.Show());
+    ShowWindow(app, SW_MINIMIZE);
+    tray.MinimizeToTray(app);
+    EXPECT_TRUE(IsWindowVisible(app));  // on the taskbar: the only way back
+    const int first = adds;
+    PumpFor(TrayIcon::kFirstRetryMs + 1000);
+    EXPECT_EQ(adds, first + 1);  // tried again by itself
+    EXPECT_FALSE(tray.visible());
+
+    const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    accepts = true;
+    SendMessageA(tray.hwnd(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(tray.visible());
+    EXPECT_FALSE(IsWindowVisible(app));  // minimized: into the tray now
+
+    // The shell lost it without a word: found at the next change of image.
+    accepts = false;
+    tray.SetIconIndex(1);
+    EXPECT_FALSE(tray.visible());
+    EXPECT_TRUE(IsWindowVisible(app));
+    EXPECT_TRUE(IsIconic(app));
+    accepts = true;
+    SendMessageA(tray.hwnd(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(tray.visible());
+    EXPECT_FALSE(IsWindowVisible(app));
+
+    // Restored by the user, the window stays when the shell is made anew.
+    TrayIcon::RestoreApp(app);
+    SendMessageA(tray.hwnd(), taskbarCreated, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(app));
+    tray.Hide();
+    DestroyWindow(app);
+}
+
 // With a notification area (Xvfb with Wine's virtual desktop: the test
 // win_tray_with_shell runs this one there); skipped where there is none.
 TEST(TrayIconWithShell, IconAndBalloonShowAndTheIconSurvivesACancelledSessionEnd) {

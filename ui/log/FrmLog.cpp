@@ -81,7 +81,14 @@ void TfrmLog::ShowAndRaise() {
 }
 
 void TfrmLog::Timer1Timer() {
-    if (tblLog_.active()) tblLog_.Refresh();
+    if (!tblLog_.active()) return;
+    try {
+        tblLog_.Refresh();
+    } catch (const engine::EngineError& e) {
+        // Another program holds the run log: the next second tries again
+        // (a box every second would pile up while it lasts).
+        if (e.code() != engine::ErrorCode::Busy) throw;
+    }
 }
 
 void TfrmLog::Button1Click() {

@@ -38,7 +38,7 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
         if (editors_) editors_->HideOperationList();
     };
     hooks.copyFile = [](const std::string& from, const std::string& to) {
-        return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+        return CopyFileA(from.c_str(), to.c_str(), TRUE) != FALSE;  // never over an earlier backup
     };
     data_ = std::make_unique<JobData>(*env_.clock, env_.exeDir, std::move(hooks));
     if (!env_.exitWindows) env_.exitWindows = actions::SystemExitWindows;
@@ -69,8 +69,7 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     AppendMenuA(PopupMenu1_.get(), MF_STRING, ids::Wiederherstellen1, "Wiederherstellen");
 
     CreateControls();
-
-    SetTimerEnabled(true);
+    // The timer starts once start-up has opened the tables (FormCreate).
 }
 
 const win::Icon* TfrmVistorel::ProgramIcons() {
@@ -217,13 +216,17 @@ void TfrmVistorel::FormCreate() {
             ShowAutostart(true);
             if (entry != env_.exePath) chkAutostartClick();
         }
-        // 8: a refused write-back is shown once; the values read still count,
-        // and start-up goes on so that the scheduler runs.
+        // 8: a file of garbage makes way for a fresh one, and the user hears
+        // where it went; a refused write-back is shown once; the values read
+        // still count, and start-up goes on so that the scheduler runs.
+        const std::string setAside = SetAsideSettingsThatAreNoText(SettingsFilePath(env_.exeDir));
+        if (!setAside.empty()) ShowPlain(setAside);
         const std::string refused = settings_.ReadIntoControls(*this);
         if (!refused.empty()) win::ShowGeneralError(hwnd(), refused);
         startMinimized_ = Checked(ids::chkminimized);  // 9
-        SetTimerEnabled(Checked(ids::chkAktiviert));   // 10
-        if (!timerOn_) btnAktivClick();
+        // 10: shown now; the timer starts after the tables are open, so no
+        // tick comes while a box of start-up waits.
+        if (!Checked(ids::chkAktiviert)) btnAktivClick();
         char name[200] = {};  // 12
         DWORD size = sizeof name;
         if (GetComputerNameA(name, &size)) computerName_ = name;
@@ -236,9 +239,38 @@ void TfrmVistorel::FormCreate() {
         if (e.code() == engine::ErrorCode::InUse || e.code() == engine::ErrorCode::TableLocked) {
             endSession_ = true;
             DestroyWindow(hwnd());
+            return;
         }
     } catch (const std::exception& e) {
         win::ShowGeneralError(hwnd(), e.what());
+    }
+    // A table that did not open leaves its cursors closed: the ticks then do nothing.
+    if (hwnd() && scheduler_->IsOn()) SetTimerEnabled(true);
+}
+
+void TfrmVistorel::PostSchedulerBox(bool error, const std::string& text) {
+    for (const auto& waiting : schedulerBoxes_)
+        if (waiting.first == error && waiting.second == text) return;
+    schedulerBoxes_.emplace_back(error, text);
+    if (hwnd()) PostMessageA(hwnd(), kMsgSchedulerBoxes, 0, 0);
+}
+
+// One box at a time; while it is open, its message loop runs the ticks, and
+// what they add comes after it.
+void TfrmVistorel::ShowSchedulerBoxes() {
+    if (showingSchedulerBoxes_) return;
+    struct Showing {
+        bool& flag;
+        explicit Showing(bool& f) : flag(f) { flag = true; }
+        ~Showing() { flag = false; }
+    } showing(showingSchedulerBoxes_);
+    while (!schedulerBoxes_.empty()) {
+        const std::pair<bool, std::string> box = schedulerBoxes_.front();
+        schedulerBoxes_.pop_front();
+        if (box.first)
+            win::ShowGeneralError(hwnd(), box.second);
+        else
+            ShowPlain(box.second);
     }
 }
 
@@ -347,7 +379,14 @@ void TfrmVistorel::OnCommand(int id, int code) {
 }
 
 LRESULT TfrmVistorel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (env_.isShowRequest && env_.isShowRequest(msg, wp, lp)) {
+        Wiederherstellen1Click();
+        return 0;
+    }
     switch (msg) {
+        case kMsgSchedulerBoxes:
+            ShowSchedulerBoxes();
+            return 0;
         case WM_SIZE:
             if (wp == SIZE_MINIMIZED) {
                 BuildRest();  // the tray icon to go to

@@ -13,9 +13,11 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/DateTime.h"
@@ -53,6 +55,9 @@ struct VistorelEnv {
     std::function<bool(const std::string& exePath, bool write)> writeAutostart;
     // The call that really ends the session (shutdown jobs).
     actions::ExitWindowsFn exitWindows;
+    // Whether a message asks this copy to show its window (a second copy
+    // started in the same folder sends it); none when empty.
+    std::function<bool(UINT msg, WPARAM wp, LPARAM lp)> isShowRequest;
     // The shell behind the tray icon; the system's when notify is empty.
     win::TrayShell trayShell;
 };
@@ -147,6 +152,13 @@ private:
     void LayoutPanel();
     void ScaleToScreen();
 
+    // The scheduler's boxes, shown after its tick from a posted message: the
+    // box's own message loop lets the next ticks run. The same text waiting
+    // already is not queued twice.
+    static constexpr UINT kMsgSchedulerBoxes = WM_APP + 0x25;
+    void PostSchedulerBox(bool error, const std::string& text);
+    void ShowSchedulerBoxes();
+
     // Messages.
     void OnCommand(int id, int code);
     void OnHelp(const HELPINFO& info);
@@ -208,6 +220,8 @@ private:
     bool startMinimized_ = false;
     bool settingFromCode_ = false;
     bool columnsScaled_ = false;  // start-up adapted the widths to the screen
+    std::deque<std::pair<bool, std::string>> schedulerBoxes_;  // error?, text
+    bool showingSchedulerBoxes_ = false;
 };
 
 }  // namespace qv::ui

@@ -94,6 +94,7 @@ void TfrmVistorel::CreatePanel(const RECT& bounds) {
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), inst, nullptr);
         SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         if (c.id == ids::chkAktiviert) SetWindowContextHelpId(w, 1001);
+        if (c.id == ids::edMail) SendMessageA(w, EM_LIMITTEXT, 0, 0);  // as long as the system allows
         if (!win::HasFrame(w)) win::SkipFramePaint(w);
     }
 }
@@ -199,10 +200,12 @@ void TfrmVistorel::SetChecked(int id, bool on) {
     if (!settingFromCode_) OnCommand(id, BN_CLICKED);
 }
 
+// Whatever its length: the settings file keeps an address of any length.
 std::string TfrmVistorel::MailAddress() const {
-    char buf[2048] = {};
-    GetWindowTextA(Item(ids::edMail), buf, sizeof buf);
-    return buf;
+    HWND edit = Item(ids::edMail);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
+    text.resize(static_cast<size_t>(GetWindowTextA(edit, &text[0], static_cast<int>(text.size()))));
+    return text;
 }
 
 // --- Settings shown at start-up -------------------------------------------

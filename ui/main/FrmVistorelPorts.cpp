@@ -18,9 +18,9 @@ void TfrmVistorel::SchedulerPorts::ProcessMessages() {
     }
 }
 
-void TfrmVistorel::SchedulerPorts::ShowError(const std::string& text) {
-    win::Guarded(w_.hwnd(), [&] { win::ShowGeneralError(w_.hwnd(), text); });
-}
+void TfrmVistorel::SchedulerPorts::ShowError(const std::string& text) { w_.PostSchedulerBox(true, text); }
+
+void TfrmVistorel::SchedulerPorts::ShowNotice(const std::string& text) { w_.PostSchedulerBox(false, text); }
 
 // A balloon at the tray icon, where the shell shows them, unless switched off
 // by hand in the settings file.

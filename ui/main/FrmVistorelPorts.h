@@ -30,6 +30,7 @@ public:
     void ProcessMessages() override;
     void Pause(int ms) override { Sleep(static_cast<DWORD>(ms)); }
     void ShowError(const std::string& text) override;
+    void ShowNotice(const std::string& text) override;
     void NotifyFailures(const TickFailures& failures) override;
 
     // SchedulerActions

@@ -1,8 +1,44 @@
 #include "ui/settings/Settings.h"
 
+#include <cstdio>
+
+#include "engine/Platform.h"
+#include "engine/Table.h"
+
 namespace qv {
 
 std::string SettingsFilePath(const std::string& exeDir) { return exeDir + kSettingsFileName; }
+
+namespace {
+
+// Bytes no text file holds: NUL and the control characters but tab, line
+// ends, form feed and the old end-of-file mark.
+bool LooksLikeText(const std::string& bytes) {
+    if (bytes.size() >= 2 && ((bytes[0] == '\xff' && bytes[1] == '\xfe') || (bytes[0] == '\xfe' && bytes[1] == '\xff')))
+        return true;
+    for (unsigned char c : bytes)
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n' && c != '\f' && c != 0x1a) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string SetAsideSettingsThatAreNoText(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return {};
+    std::string bytes;
+    char buf[8192];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+    std::fclose(f);
+    if (LooksLikeText(bytes)) return {};
+    const std::string backup = engine::FreeBackupPath(path);
+    const std::string what = "Die Einstellungsdatei " + path + " enth\xe4lt keinen Text";
+    if (backup.empty() || !engine::platform::MoveNoReplace(path, backup))
+        return what + " und konnte nicht beiseitegelegt werden. Quarvelin startet mit den Grundeinstellungen.";
+    return what + ". Quarvelin hat sie durch eine neue mit den Grundeinstellungen ersetzt; die alte Datei liegt als " +
+           backup + " vor.";
+}
 
 std::string IniFileProfile::Read(const std::string& section, const std::string& key,
                                  const std::string& def) const {
@@ -29,7 +65,6 @@ SettingsValues Settings::ReadAll() const {
     v.aktiviert = ParseProfileBool(store_.Read(kSettingsSection, "aktiviert", ""), false);
     v.mail = ParseProfileBool(store_.Read(kSettingsSection, "mail", ""), true);
     v.mailadresse = store_.Read(kSettingsSection, "mailadresse", "");
-    if (v.mailadresse.size() > kSettingsTextMax) v.mailadresse.resize(kSettingsTextMax);
     return v;
 }
 
@@ -68,8 +103,7 @@ std::string Settings::ReadIntoControls(SettingsControls& controls) {
     controls.SetMail(mail);
     if (mail) handler([&] { chkMailClick(true); });
 
-    std::string address = store_.Read(kSettingsSection, "mailadresse", "");
-    if (address.size() > kSettingsTextMax) address.resize(kSettingsTextMax);
+    const std::string address = store_.Read(kSettingsSection, "mailadresse", "");
     controls.SetMailAddress(address);
     if (!address.empty()) handler([&] { edMailChange(address); });
     return firstError;

@@ -13,12 +13,19 @@ namespace qv {
 
 constexpr const char* kSettingsFileName = "Quarvelin.ini";
 constexpr const char* kSettingsSection = "App";
-// Text values are read up to this many characters.
-constexpr std::size_t kSettingsTextMax = 2047;
 
 // The settings file's full path: the executable's directory (with its trailing
 // separator) followed by the file name. Never the current directory.
 std::string SettingsFilePath(const std::string& exeDir);
+
+// Start-up, before anything reads the settings file: a file at path that is
+// no text (binary garbage, as a broken disk or a wrong copy leaves) is put
+// aside under a backup name that replaces no earlier one ("<path>.bak",
+// "<path>.2.bak", ...), so the program starts with its defaults and writes a
+// fresh file. Returns what the user is told; empty when the file is text or
+// missing. A file in UTF-16 (which the system's profile functions read) is
+// text.
+std::string SetAsideSettingsThatAreNoText(const std::string& path);
 
 // One INI file, named by its full path. Section and key names match without
 // regard to letter case.
@@ -26,8 +33,10 @@ class ProfileStore {
 public:
     explicit ProfileStore(std::string path) : path_(std::move(path)) {}
     virtual ~ProfileStore() = default;
-    // The key's value; def when the file, the section or the key is missing.
-    // A key with an empty value reads as the empty text, not as def.
+    // The key's value, whatever its length (the system's profile functions:
+    // up to 32766 characters); def when the file, the section or the key is
+    // missing. A key with an empty value reads as the empty
+    // text, not as def.
     virtual std::string Read(const std::string& section, const std::string& key,
                              const std::string& def) const = 0;
     // Writes key=value into section; false when the system refuses the write,

@@ -131,6 +131,7 @@ protected:
         env.dpi = dpi;
         env.messageBox = [this](HWND, const win::MessageBoxRequest& r) {
             boxes.push_back(r);
+            timerAtBox.push_back(window && window->timerEnabled());
             int answer = answers.empty() ? IDOK : answers.front();
             if (!answers.empty()) answers.pop_front();
             return answer;
@@ -188,6 +189,7 @@ protected:
     std::string autostartValue;
     std::vector<std::string> autostartWrites;
     std::vector<win::MessageBoxRequest> boxes;
+    std::vector<bool> timerAtBox;  // whether a tick could come while each box was open
     std::deque<int> answers;
     std::vector<std::string> errors;
     const app::AutostartLocation* registry = nullptr;
@@ -734,6 +736,20 @@ TEST_F(MainWindowTest, DamagedJobTableIsReportedBackedUpAndRepaired) {
     EXPECT_EQ(qv::testing::ReadFile(dir.path() + "timer.dat.bak"), "kaputt");
     EXPECT_TRUE(w.data().tblTimer.active());
     EXPECT_TRUE(errors.empty());
+}
+
+// With the scheduler on at start, no tick comes before the tables are open:
+// not while the repair's boxes wait for the user.
+TEST_F(MainWindowTest, NoTickBeforeStartUpHasOpenedTheTables) {
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\n");
+    qv::testing::WriteFile(dir.path() + "timer.dat", "kaputt");
+    TfrmVistorel& w = Build();
+    EXPECT_FALSE(w.timerEnabled());
+    w.FormCreate();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(timerAtBox, (std::vector<bool>{false, false}));
+    EXPECT_TRUE(w.timerEnabled());
+    EXPECT_EQ(Text(Item(ids::btnAktiv)), "&Aktiv");
 }
 
 // The tick meets the same error at every tick (a row left incomplete in the

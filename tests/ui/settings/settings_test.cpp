@@ -3,6 +3,7 @@
 // INI code and, on Windows, against the system's profile functions too.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -219,10 +220,45 @@ TYPED_TEST(SettingsStoreTest, HandEditedLinesReadAsTheSystemReadsThem) {
     EXPECT_EQ(read("Br", "k"), "?");
 }
 
-TYPED_TEST(SettingsStoreTest, TextIsReadUpTo2047Characters) {
-    const std::string longText(3000, 'm');
-    this->settings.edMailChange(longText);
-    EXPECT_EQ(this->settings.ReadAll().mailadresse, std::string(2047, 'm'));
+// Whatever length is stored comes back whole, also just around the lengths
+// where the system's reading must try again with more room; start-up then
+// writes back what it read, not a cut copy.
+TYPED_TEST(SettingsStoreTest, TextOfAnyLengthIsReadWhole) {
+    for (size_t length : {2046u, 2047u, 2048u, 4095u, 32766u}) {
+        SCOPED_TRACE(length);
+        std::string text(length, 'm');
+        text.back() = 'z';
+        this->settings.edMailChange(text);
+        EXPECT_EQ(this->settings.ReadAll().mailadresse, text);
+        FakeControls controls;
+        EXPECT_EQ(this->settings.ReadIntoControls(controls), "");
+        EXPECT_EQ(controls.shown.mailadresse, text);
+        EXPECT_EQ(this->settings.ReadAll().mailadresse, text);
+    }
+}
+
+// A settings file of binary garbage makes way for a fresh one, kept beside
+// it under a backup name that replaces no earlier one; the text says where.
+// Text files, UTF-16 ones among them, and a missing file are left alone.
+TEST(SettingsFileAtStart, GarbageIsSetAsideAndNamedTextIsLeftAlone) {
+    SettingsDir dir;
+    const std::string path = SettingsFilePath(dir.dir());
+    EXPECT_EQ(SetAsideSettingsThatAreNoText(path), "");
+    const std::string text = "; notes\r\n[App]\r\nmail=1\tx\r\n\x1a";
+    WriteBytes(path, text);
+    EXPECT_EQ(SetAsideSettingsThatAreNoText(path), "");
+    WriteBytes(path, std::string("\xff\xfe[\0A\0p\0p\0]\0", 12));
+    EXPECT_EQ(SetAsideSettingsThatAreNoText(path), "");
+
+    const std::string garbage("MZ\x90\0\x03\0\0\0", 8);
+    WriteBytes(path + ".bak", "an earlier backup");
+    WriteBytes(path, garbage);
+    EXPECT_EQ(SetAsideSettingsThatAreNoText(path),
+              "Die Einstellungsdatei " + path + " enth\xe4lt keinen Text. Quarvelin hat sie durch eine neue mit den "
+              "Grundeinstellungen ersetzt; die alte Datei liegt als " + path + ".2.bak vor.");
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_EQ(ReadBytes(path + ".2.bak"), garbage);
+    EXPECT_EQ(ReadBytes(path + ".bak"), "an earlier backup");
 }
 
 TYPED_TEST(SettingsStoreTest, RefusedWriteRaisesTheErrorAndKeepsTheFile) {
