@@ -1,5 +1,7 @@
 #include "win/Desktop.h"
 
+#include <algorithm>
+
 namespace qv::win {
 
 HWND TopLevelOf(HWND window) {
@@ -27,6 +29,18 @@ RECT WorkAreaNear(const RECT& r) {
     mi.cbSize = sizeof mi;
     if (getMonitorInfo(monitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi)) work = mi.rcWork;
     return work;
+}
+
+void FitIntoWorkArea(HWND window) {
+    RECT r{};
+    if (!GetWindowRect(window, &r)) return;
+    const RECT work = WorkAreaNear(r);
+    const LONG w = std::min(r.right - r.left, work.right - work.left);
+    const LONG h = std::min(r.bottom - r.top, work.bottom - work.top);
+    const LONG x = std::max(work.left, std::min(r.left, work.right - w));
+    const LONG y = std::max(work.top, std::min(r.top, work.bottom - h));
+    if (x != r.left || y != r.top || w != r.right - r.left || h != r.bottom - r.top)
+        SetWindowPos(window, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace qv::win
