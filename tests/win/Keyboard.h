@@ -9,6 +9,7 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qv::testing {
@@ -39,6 +40,14 @@ inline void Chord(std::initializer_list<WORD> keys) {
     std::vector<INPUT> in;
     for (WORD vk : keys) in.push_back(KeyInput(vk, false));
     for (auto it = keys.end(); it != keys.begin();) in.push_back(KeyInput(*--it, true));
+    SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
+}
+
+// Key presses (true) and releases (false) in the order given, for the orders
+// a chord does not give: Alt let go before the arrow.
+inline void KeyEvents(std::initializer_list<std::pair<WORD, bool>> events) {
+    std::vector<INPUT> in;
+    for (const auto& e : events) in.push_back(KeyInput(e.first, !e.second));
     SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 

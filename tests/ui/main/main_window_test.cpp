@@ -234,6 +234,17 @@ protected:
         }
         return "(no such job)";
     }
+    // What a control shows on the screen, pixel by pixel.
+    static std::vector<COLORREF> Pixels(HWND control) {
+        RECT rc{};
+        GetClientRect(control, &rc);
+        std::vector<COLORREF> px;
+        HDC dc = GetDC(control);
+        for (int y = 0; y < rc.bottom; ++y)
+            for (int x = 0; x < rc.right; ++x) px.push_back(GetPixel(dc, x, y));
+        ReleaseDC(control, dc);
+        return px;
+    }
     // The current row's value as its cell shows it.
     std::string Cell(const char* field) {
         return dynamic_cast<JobGridView&>(window->grid()).source()->Value(field);
@@ -1063,7 +1074,10 @@ TEST_F(MainWindowTest, AltDownAndF4OpenEveryDropDownOfTheGridWithTheKeyboardWork
     grid::Grid& g = JobGrid();
 
     KeyTo("dxDBGrid1Wochentag");
-    Keys({VK_MENU, VK_DOWN});
+    // Alt let go before the arrow: under Wine the release alone would open
+    // the popup's window menu, which would then take every key.
+    qv::testing::KeyEvents({{VK_MENU, true}, {VK_DOWN, true}, {VK_MENU, false}, {VK_DOWN, false}});
+    Loop(150);
     ASSERT_TRUE(g.PopupOpen());
     Keys({VK_DOWN});   // from Montag to Dienstag
     Keys({VK_SPACE});  // ticked: "Jeden Tag" goes
@@ -1072,7 +1086,8 @@ TEST_F(MainWindowTest, AltDownAndF4OpenEveryDropDownOfTheGridWithTheKeyboardWork
     EXPECT_EQ(Cell("Wochentag"), "Di");
 
     KeyTo("dxDBGrid1Startzeit");
-    Keys({VK_MENU, VK_DOWN});
+    qv::testing::KeyEvents({{VK_MENU, true}, {VK_DOWN, true}, {VK_MENU, false}, {VK_DOWN, false}});
+    Loop(150);
     ASSERT_TRUE(g.PopupOpen());
     Keys({VK_RIGHT});  // the calendar: a day later
     Keys({VK_RETURN});
@@ -1253,20 +1268,36 @@ TEST_F(MainWindowTest, TheFocusComesBackWhenTheWindowIsRestored) {
 }
 
 // The keyboard's place shows: a control reached by its letter draws its
-// focus rectangle at once (not only after a Tab), and the cell of an open
-// editor is framed in the highlight colour, also when its text shows no
-// selection.
+// focus rectangle at once (not only after a Tab), the navigator frames the
+// button the keys are on, and the cell of an open editor is framed in the
+// highlight colour, also when its text shows no selection.
 TEST_F(MainWindowTest, TheFocusIsAlwaysVisible) {
     TfrmVistorel& w = Build();
     w.FormCreate();
     AddDueJob("a.exe", "", "2024-05-16 08:00");
     w.data().tblTimer.Refresh();
     ShowInFront();
-    Keys({VK_MENU, 'M'});  // "&minimiert starten"
-    EXPECT_EQ(GetFocus(), Item(ids::chkminimized));
-    EXPECT_EQ(SendMessageA(GetFocus(), WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS, 0);
+    // "&minimiert starten" by its letter twice: ticked and cleared again, it
+    // now differs from how it looked before by its focus rectangle only.
+    HWND box = Item(ids::chkminimized);
+    const std::vector<COLORREF> before = Pixels(box);
+    Keys({VK_MENU, 'M'});
+    Keys({VK_MENU, 'M'});
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_FALSE(Checked(ids::chkminimized));
+    EXPECT_NE(Pixels(box), before);
 
+    // The navigator reached by Tab from the grid's last cell frames a button.
     grid::Grid& g = JobGrid();
+    SetFocus(g.hwnd());
+    HWND nav = Item(ids::kNavigator);
+    const std::vector<COLORREF> bar = Pixels(nav);
+    Keys({VK_CONTROL, VK_END});
+    Keys({VK_END});
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), nav);
+    EXPECT_NE(Pixels(nav), bar);
+
     SetFocus(g.hwnd());
     KeyTo("dxDBGrid1Uhrzeit");
     Keys({VK_F2});
