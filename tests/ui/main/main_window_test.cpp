@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -1351,6 +1352,9 @@ TEST_F(MainWindowTest, ForcedOperationsAreRedOnTheFirstPaint) {
 // and the columns of dates and times hold the texts they show.
 TEST_F(MainWindowTest, AtTheScreensResolutionWindowsFitTheWorkAreaAndNoColumnCutsADate) {
     const int dpi = win::ScreenDpi();
+    if (const char* expected = std::getenv("QV_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, std::atoi(expected));
+    }
     TfrmVistorel& w = Build(dpi);
     w.FormCreate();
     AddDueJob("a.exe", "", "2024-12-28 20:58:58");
