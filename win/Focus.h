@@ -24,7 +24,7 @@ private:
 
 // Focus rectangles and the mnemonics' underlines shown from the start, not
 // only once a key has been pressed: a keyboard user always sees where the
-// keys go. Children made later follow their parent.
+// keys go. Sent again once children are added later.
 void ShowKeyboardCues(HWND window);
 
 }  // namespace qv::win
