@@ -12,7 +12,11 @@
 #   help-context-1.png, help-context-1001.png  the help viewer opened by
 #                        "Hilfe" and by F1 on "Aktiviert starten"
 #   countdown.png        the countdown of a shutdown job, then cancelled
-# Every picture is cropped to what it shows. Look at each before committing.
+#   main-window-120dpi.png, day-rule-popup-120dpi.png, start-time-popup-120dpi.png,
+#   log-viewer-120dpi.png  the same at 120 dpi (a prefix of its own with Wine's
+#                        LogPixels at 120), on the same 1024 x 768 screen
+# The popups are opened by the keyboard (F4), as the grid's first row shows
+# them. Every picture is cropped to what it shows. Look at each before committing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QV_BUILD:-$root/build/win64}
@@ -68,19 +72,28 @@ shot main-window.png "$mx" "$my" "$mw" "$mh"
 # The balloon of that failure, at the tray icon in the screen's corner.
 shot failure-balloon.png 764 648 260 120
 
-# The grid's first row: Wochentag's drop-down button, then Startzeit's.
+# The grid's first row, which has the keyboard from the start: F4 on
+# Wochentag, then seven cells on, on Startzeit; Escape closes each.
+popups() {  # SUFFIX
+  xdotool key F4
+  read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
+  sleep 1
+  shot "day-rule-popup$1.png" "$mx" "$my" $((px + pw + 30 - mx)) $((py + ph + 12 - my))
+  xdotool key Escape
+  sleep 1
+  for _ in 1 2 3 4 5 6 7; do xdotool key Tab; done
+  xdotool key F4
+  read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
+  sleep 1
+  # From a little left of the popup to the window's right edge (or the popup's).
+  local left=$((px - 40 < mx ? mx : px - 40)) right=$((px + pw + 12 > mx + mw ? px + pw + 12 : mx + mw))
+  shot "start-time-popup$1.png" "$left" "$my" $((right - left)) $((py + ph + 12 - my))
+  xdotool key Escape
+  sleep 1
+  for _ in 1 2 3 4 5 6 7; do xdotool key shift+Tab; done
+}
+popups ""
 read -r gx gy _ _ <<<"$(driver ctlrect 300)"
-xdotool mousemove $((gx + 100)) $((gy + 27)) click 1
-read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
-sleep 1
-shot day-rule-popup.png "$mx" "$my" $((px + pw + 30 - mx)) $((py + ph + 12 - my))
-close_popup() { xdotool mousemove $((mx + 300)) $((my + 8)) click 1; sleep 1; }  # the caption
-close_popup
-xdotool mousemove $((gx + 674)) $((gy + 27)) click 1
-read -r px py pw ph <<<"$(wait_rect QvGridPopup)"
-sleep 1
-shot start-time-popup.png $((mx + 300)) "$my" $((mw - 300)) $((py + ph + 12 - my))
-close_popup
 # The hint of the second job's Startzeit: the mouse rests on the cell.
 xdotool mousemove $((gx + 620)) $((gy + 59))
 sleep 1
@@ -130,6 +143,35 @@ shot countdown.png "$dx" "$dy" "$dw" "$dh"
 driver clickin '#32770' 'Countdown herunterfahren' 103
 sleep 3
 echo "screenshots: run log now: $(sqlite3 "$run/log.dat" 'select Pfad, Fehler from log' | tr '\n' ';')"
+
+# The same at 120 dpi: the window, both popups and the log viewer.
+wineserver -k 2>/dev/null || true
+qv_wine_env "$out/prefix-120dpi"
+qv_wine_prefix desktop
+if [ "$(cat "$WINEPREFIX/.qv-dpi" 2>/dev/null)" != 120 ]; then
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1
+  wineserver -w
+  echo 120 >"$WINEPREFIX/.qv-dpi"
+fi
+rm -f "$run/Quarvelin.ini" "$run/timer.dat" "$run/log.dat" "$run"/*.lck
+driver seed "$winrun"
+printf '[App]\r\naktiviert=1\r\nmail=1\r\n\r\n[\\Gitter\\Columns\\dxDBGrid1Nachholen]\r\nWidth=62\r\n' \
+  >"$run/Quarvelin.ini"
+( cd "$run" && wine Quarvelin.exe ) &
+read -r mx my mw mh <<<"$(wait_rect TfrmVistorel)"
+mw=$((782 * 120 / 96))
+driver size "$mw" "$mh"
+sleep 5
+shot main-window-120dpi.png "$mx" "$my" "$mw" "$mh"
+popups -120dpi
+driver click 203
+read -r lx ly lw lh <<<"$(wait_rect TfrmLog)"
+sleep 2
+shot log-viewer-120dpi.png "$lx" "$ly" "$lw" "$lh"
+driver close TfrmLog
+sleep 1
+wineserver -k 2>/dev/null || true
+qv_wine_env "$out/prefix"
 
 # The tray icon control against a real notification area.
 cp "$build/tests/win/win_widgets_tests.exe" "$run/"

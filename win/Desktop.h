@@ -12,6 +12,11 @@ HWND TopLevelOf(HWND window);
 // The work area (the screen without the taskbar) of the monitor nearest to r.
 RECT WorkAreaNear(const RECT& r);
 
+// Moves a top-level window into the work area of its monitor, made smaller
+// where it is larger than that area: no part of it under the taskbar or off
+// the screen.
+void FitIntoWorkArea(HWND window);
+
 // Whether a and b are the same rectangle.
 inline bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;

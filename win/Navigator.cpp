@@ -1,5 +1,7 @@
 #include "win/Navigator.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 #include <windowsx.h>
 
@@ -11,7 +13,7 @@ namespace qv::win {
 HWND Navigator::Create(HWND parent, int id, std::vector<Button> buttons, const RECT& bounds) {
     buttons_ = std::move(buttons);
     // Button widths follow the bar's: a new size repaints all of it.
-    return CreateWin("QvNavigator", 0, WS_CHILD | WS_VISIBLE, "", bounds.left, bounds.top,
+    return CreateWin("QvNavigator", 0, WS_CHILD | WS_VISIBLE | WS_TABSTOP, "", bounds.left, bounds.top,
                      bounds.right - bounds.left, bounds.bottom - bounds.top, parent,
                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), CS_HREDRAW | CS_VREDRAW);
 }
@@ -96,6 +98,20 @@ void Navigator::ClickAt(int index) {
     focused_ = index;
     InvalidateButton(focused_);
     if (Click) Click(buttons_[static_cast<size_t>(index)].kind);
+}
+
+void Navigator::MoveFocus(WPARAM key) {
+    const int last = static_cast<int>(buttons_.size()) - 1;
+    if (last < 0 || pressed_ >= 0) return;
+    int to = focused_;
+    if (key == VK_LEFT) to = std::max(0, focused_ - 1);
+    if (key == VK_RIGHT) to = std::min(last, focused_ + 1);
+    if (key == VK_HOME) to = 0;
+    if (key == VK_END) to = last;
+    if (to == focused_) return;
+    InvalidateButton(focused_);
+    focused_ = to;
+    InvalidateButton(focused_);
 }
 
 void Navigator::Paint(HDC dc, const RECT& area) {
@@ -219,11 +235,22 @@ LRESULT Navigator::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CAPTURECHANGED:
             LetUp();
             return 0;
+        case WM_GETDLGCODE: {
+            // The arrows go from button to button; Enter presses the one
+            // with the focus, as on a focused push button.
+            const auto* m = reinterpret_cast<const MSG*>(lp);
+            const bool enter = m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN;
+            return DLGC_WANTARROWS | (enter ? DLGC_WANTMESSAGE : 0);
+        }
         case WM_KEYDOWN:
-            // The space bar presses the button clicked last, as on a push button.
+            // The space bar presses the focused button, as on a push button.
             if (wp == VK_SPACE && focused_ >= 0 && GetCapture() != hwnd()) {
                 pressed_ = focused_;
                 SetDown(true);
+            } else if (wp == VK_RETURN && focused_ >= 0 && pressed_ < 0) {
+                ClickAt(focused_);
+            } else if (wp == VK_LEFT || wp == VK_RIGHT || wp == VK_HOME || wp == VK_END) {
+                MoveFocus(wp);
             }
             return 0;
         case WM_KEYUP:
@@ -236,6 +263,8 @@ LRESULT Navigator::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SETFOCUS:
         case WM_KILLFOCUS:
             if (msg == WM_KILLFOCUS && GetCapture() != hwnd()) LetUp();
+            // Reached by the keyboard: the first button shows the focus.
+            if (msg == WM_SETFOCUS && focused_ < 0 && !buttons_.empty()) focused_ = 0;
             InvalidateButton(focused_);
             return 0;
         case WM_ENABLE:

@@ -5,7 +5,9 @@
 // The bar is one window that draws its buttons and follows the mouse itself:
 // a window per button costs the start-up a dozen windows to make, show and
 // paint. A click takes the keyboard focus, as a push button's does, so an
-// editor that was open hands its text over before the action.
+// editor that was open hands its text over before the action. By the
+// keyboard the bar is one tab stop: Left, Right, Home and End choose a
+// button, the space bar and Enter press it.
 #pragma once
 
 #include <windows.h>
@@ -51,6 +53,7 @@ private:
     void SetDown(bool down);
     void LetUp();  // no button held any more
     void ClickAt(int index);
+    void MoveFocus(WPARAM key);
     void Paint(HDC dc, const RECT& area);
     void DrawButton(HDC dc, size_t index) const;
     TTTOOLINFOA HintOf(size_t index) const;
@@ -60,7 +63,7 @@ private:
     HWND tooltip_ = nullptr;
     int pressed_ = -1;     // held by the mouse or the space bar
     bool down_ = false;    // drawn pressed: the pointer is still over it
-    int focused_ = -1;     // clicked last, drawn with the focus frame while the bar has the focus
+    int focused_ = -1;     // clicked or chosen last, drawn with the focus frame while the bar has the focus
 };
 
 }  // namespace qv::win

@@ -50,7 +50,10 @@ void CursorGridSource::OnCursor(engine::DataChange change) {
             Notify(grid::SourceChange::Values);
             break;
         case engine::DataChange::Scrolled: Notify(grid::SourceChange::Current); break;
-        case engine::DataChange::StateChanged: Notify(grid::SourceChange::State); break;
+        case engine::DataChange::StateChanged:
+            FollowNewRow();
+            Notify(grid::SourceChange::State);
+            break;
         case engine::DataChange::FieldChanged: Notify(grid::SourceChange::Values); break;
     }
 }
@@ -77,6 +80,32 @@ const std::vector<std::string>& CursorGridSource::RowTexts(int row) const {
 }
 
 int CursorGridSource::FieldIndex(const std::string& field) const { return cursor_.FieldByName(field).index(); }
+
+// A new row leaves the insert state by its post, which keeps it where it
+// was and gives it its row number, or by a cancel, which removes it.
+void CursorGridSource::FollowNewRow() {
+    const DatasetState now = cursor_.state();
+    if (now == DatasetState::Insert && lastState_ != DatasetState::Insert) {
+        newRowKey_ = -(++newRowsStarted_);
+        rowsWhileInserting_ = cursor_.RecordCount();
+    } else if (lastState_ == DatasetState::Insert && now == DatasetState::Browse &&
+               cursor_.RecordCount() == rowsWhileInserting_ && cursor_.RowId() != 0) {
+        postedNewRowKey_ = newRowKey_;
+        postedNewRowId_ = cursor_.RowId();
+    }
+    lastState_ = now;
+}
+
+long long CursorGridSource::CurrentRowKey() const {
+    if (!cursor_.active() || cursor_.RecNo() < 0) return 0;
+    if (cursor_.state() == DatasetState::Insert) return newRowKey_;
+    return cursor_.RowId();
+}
+
+bool CursorGridSource::IsCurrentRow(long long key) const {
+    const long long now = CurrentRowKey();
+    return key == now || (key != 0 && key == postedNewRowKey_ && now == postedNewRowId_);
+}
 
 int CursorGridSource::RowCount() const { return cursor_.active() ? cursor_.RecordCount() : 0; }
 

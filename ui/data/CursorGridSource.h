@@ -26,6 +26,10 @@ public:
 
     int RowCount() const override;
     int CurrentRow() const override;
+    // The engine's row number; a new row has a name of its own, which stays
+    // with it once it is posted.
+    long long CurrentRowKey() const override;
+    bool IsCurrentRow(long long key) const override;
     void MoveTo(int row) override;
     std::string CellText(int row, const std::string& field) const override;
     std::string SortKey(int row, const std::string& field) const override;
@@ -45,12 +49,21 @@ public:
 
 private:
     void OnCursor(engine::DataChange change);
+    void FollowNewRow();
     // The display texts of a row other than the current one.
     const std::vector<std::string>& RowTexts(int row) const;
     int FieldIndex(const std::string& field) const;
 
     engine::Cursor& cursor_;
     int observer_ = -1;
+    // A new row is named by a negative number until it is posted; the last
+    // one posted keeps answering to it.
+    long long newRowKey_ = 0;
+    long long newRowsStarted_ = 0;
+    int rowsWhileInserting_ = 0;
+    engine::DatasetState lastState_ = engine::DatasetState::Inactive;
+    long long postedNewRowKey_ = 0;
+    int64_t postedNewRowId_ = 0;
     mutable std::unordered_map<int, std::vector<std::string>> texts_;  // by row
 };
 

@@ -121,6 +121,11 @@ void Grid::Layout() {
     m.indicatorWidth = dpi_.Scale(12);
     m.dividerSlop = dpi_.Scale(3);
     model_.SetMetrics(m);
+    {
+        win::WindowDC dc(hwnd());
+        win::SelectGuard g(dc.get(), font_);
+        FitColumnsToText(dc.get(), m);
+    }
     model_.options().defaultRowHeight = m.rowHeight;
     if (combo_) SendMessageA(combo_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), m.rowHeight - 6);
     // Showing or hiding a scroll bar changes the client area: settle in two passes.
@@ -133,6 +138,22 @@ void Grid::Layout() {
     layingOut_ = false;
     PlaceEditor();
     Invalidate();
+}
+
+// A column that names its widest text is never narrower than that text with
+// the cell's margins and buttons, whatever width was designed, stored or
+// dragged: a date or time is never cut.
+void Grid::FitColumnsToText(HDC dc, const Metrics& m) {
+    for (int c = 0; c < model_.ColumnCount(); ++c) {
+        Column& col = model_.column(c);
+        if (col.widestText.empty()) continue;
+        RECT r{};
+        DrawTextA(dc, col.widestText.c_str(), static_cast<int>(col.widestText.size()), &r,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        const int need = (r.right - r.left) + dpi_.Scale(3) + 3 + model_.ButtonCount(c) * m.buttonWidth;
+        col.minWidth = std::max(col.minWidth, need);
+        if (col.width < col.minWidth) model_.SetColumnWidth(c, col.minWidth);
+    }
 }
 
 void Grid::Invalidate() {
@@ -170,11 +191,20 @@ void Grid::SyncRows() {
     SyncCurrent();
 }
 
+// The editor and the popup stay with their row when rereading moves it (a
+// tick posts a new row, which then takes its place in row order), and the row
+// stays focused and in view; another row made current ends the editor.
 void Grid::SyncCurrent() {
     int row = Current();
     if (row >= 0) model_.SetFocus(row, model_.focusColumn());
-    if (EditorVisible() && (!source_ || source_->CurrentRow() != editorDataRow_)) HideEditor();
+    if (EditorVisible()) {
+        if (source_ && source_->IsCurrentRow(editorRowKey_))
+            editorDataRow_ = source_->CurrentRow();
+        else
+            HideEditor();
+    }
     model_.ScrollIntoView(model_.focusRow(), -1);
+    if (PopupOpen() && source_ && source_->IsCurrentRow(popupRowKey_)) PlacePopup(SWP_NOACTIVATE);
 }
 
 void Grid::OnSourceChange(SourceChange change) {
@@ -226,13 +256,21 @@ LRESULT Grid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT: OnPaint(); return 0;
         case WM_PRINTCLIENT: PaintTo(reinterpret_cast<HDC>(wp)); return 0;
         case WM_SIZE: Layout(); return 0;
-        case WM_GETDLGCODE: return DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTTAB;
+        // A read-only grid has nothing to go to with Tab: the dialog
+        // navigation takes it on to the next control.
+        case WM_GETDLGCODE:
+            return readOnly_ ? DLGC_WANTARROWS | DLGC_WANTCHARS
+                             : DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTCHARS | DLGC_WANTTAB;
         case WM_SETFOCUS: OnSetFocus(); return 0;
+        case WM_GETFONT: return reinterpret_cast<LRESULT>(font_);
         case WM_KILLFOCUS: Invalidate(); return 0;
         case WM_COMMAND: OnCommand(wp, lp); return 0;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
-            if (KeyDown(wp, false)) return 0;
+            if (KeyDown(wp, false)) {
+                TellSystemOfKey(hwnd(), msg, wp, lp);
+                return 0;
+            }
             break;
         case WM_CHAR: OnChar(wp, lp); return 0;
         case WM_VSCROLL: OnScroll(SB_VERT, LOWORD(wp)); return 0;
@@ -250,7 +288,7 @@ LRESULT Grid::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_CAPTURECHANGED: OnCaptureChanged(); return 0;
         case kMsgResort: OnResort(); return 0;
-        case kMsgPopupClosed: FinishPopup(); return 0;
+        case kMsgPopupClosed: FinishPopup(wp != 0); return 0;
         default: break;
     }
     return Default(msg, wp, lp);

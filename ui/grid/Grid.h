@@ -3,6 +3,13 @@
 // preview line under every row; header sorting; column width dragging; row
 // dragging; popups hosting a control of the owner's, below the cell.
 //
+// Keyboard as in Windows dialogs: Tab goes from cell to cell and leaves the
+// grid at its last cell (Shift+Tab at its first), Ctrl+Tab leaves it at once;
+// Alt+Down and F4 open a cell's popup or drop-down, Ctrl+Enter presses the
+// first button of a button cell. The popups take the keyboard too: Tab between
+// their controls (with the owner's loop calling PreTranslate), Enter takes the
+// choice, Escape leaves the cell as it was.
+//
 // Painting goes through an off-screen bitmap, so scrolling and resizing never
 // flicker. Knows nothing of the application: the data arrives through the
 // data-source interface, and the owner hooks in through the events below.
@@ -77,8 +84,14 @@ public:
 
     void OpenPopup();
     void ClosePopup();  // closes as the user would: accept arrives false
+    // Closes the popup once the current message is done: taking the choice
+    // (CloseUp decides, as on every closing) or, cancelled, keeping the cell.
+    void RequestPopupClose(bool cancel);
     bool PopupOpen() const { return popupColumn_ >= 0; }
     HWND PopupWindow() const;
+    // For the owner's message loop, before TranslateMessage: the open popup's
+    // keyboard navigation (Tab between its controls, Enter, Escape).
+    bool PreTranslate(MSG* msg);
 
     // The open popup takes the popup control's present size (the control grew).
     void FitPopup();
@@ -129,6 +142,8 @@ private:
     void Invalidate();
     void OnSetFocus();
     void OnCommand(WPARAM wp, LPARAM lp);
+    // The least widths of columns that name a widest text, in the font.
+    void FitColumnsToText(HDC dc, const Metrics& m);
     void OnResort();
     void ShowError(const std::exception& e);
     // Runs a change of the data source; a refused one shows its error and
@@ -151,6 +166,14 @@ private:
 
     // GridInput.cpp.
     bool KeyDown(WPARAM key, bool fromEditor);
+    // Alt+Down, Alt+Up and F4: the focused cell's popup, pick list or list
+    // button. False when the cell has none.
+    bool DropDown();
+    // Ctrl+Enter: the first button of a button cell.
+    bool PressFirstButton();
+    // Tab at the grid's last cell, Shift+Tab at its first, Ctrl+Tab anywhere:
+    // the focus goes on to the window's next (previous) control.
+    void LeaveGrid(bool backward);
     void OnChar(WPARAM wp, LPARAM lp);
     bool OnSetCursor(int hitTest);
     void OnLButtonDown(int x, int y);
@@ -181,7 +204,7 @@ private:
     // GridPopup.cpp.
     LRESULT PopupControlProc(HWND control, UINT msg, WPARAM wp, LPARAM lp);
     void PlacePopup(UINT flags);
-    void FinishPopup();
+    void FinishPopup(bool cancelled);
 
     // GridHint.cpp.
     void TrackHint(UINT msg, WPARAM wp, LPARAM lp);
@@ -190,6 +213,9 @@ private:
     bool EnsureHintWindow();
 
     // GridPaint.cpp.
+    // The frame drawn around the cell of the open editor, the keyboard's
+    // place when the editor's text shows no selection.
+    int FocusFrame() const { return dpi_.Scale(2); }
     void OnPaint();
     void Draw(HDC dc);
     void DrawCell(HDC dc, int row, int column);
@@ -212,14 +238,15 @@ private:
     win::Subclass editHook_, comboHook_;
     HWND activeEditor_ = nullptr;
     int editorColumn_ = -1;
-    int editorDataRow_ = -1;
+    int editorDataRow_ = -1;  // follows the row while rereading moves it
+    long long editorRowKey_ = 0;
     bool editorModified_ = false;
     bool settingEditorText_ = false;
 
     // Popup.
     std::unique_ptr<class PopupWindow> popup_;
     int popupColumn_ = -1;
-    int popupDataRow_ = -1;
+    long long popupRowKey_ = 0;
     HWND popupControlParent_ = nullptr;
     win::Subclass popupControlHook_;
     RECT popupControlRect_{};

@@ -24,6 +24,11 @@ public:
 
     virtual int RowCount() const = 0;    // includes a row being inserted
     virtual int CurrentRow() const = 0;  // -1 when there are no rows
+    // Names the current row for as long as it exists, wherever rereading puts
+    // it; IsCurrentRow tells whether a name taken earlier names the current
+    // row now. A source that never reorders its rows may name them by place.
+    virtual long long CurrentRowKey() const { return CurrentRow(); }
+    virtual bool IsCurrentRow(long long key) const { return key == CurrentRowKey(); }
     // Makes row current. Leaving an edited row posts it when it was changed
     // and drops the edit when not (a new row that was never changed vanishes).
     virtual void MoveTo(int row) = 0;

@@ -62,6 +62,7 @@ void Grid::ShowEditor() {
     std::string value = source_->Value(c.field);
     editorColumn_ = col;
     editorDataRow_ = source_->CurrentRow();
+    editorRowKey_ = source_->CurrentRowKey();
     editorModified_ = false;
     CreateEditors();
     settingEditorText_ = true;
@@ -101,7 +102,10 @@ void Grid::PlaceEditor() {
         int items = static_cast<int>(model_.column(editorColumn_).pickItems.size());
         MoveWindow(combo_, r.left, r.top, r.Width(), r.Height() + (items + 1) * r.Height(), TRUE);
     } else {
-        MoveWindow(edit_, r.left + 2, r.top + 2, std::max(1, r.Width() - 3), std::max(1, r.Height() - 3), TRUE);
+        // Inside the focus frame the cell keeps around it.
+        const int f = FocusFrame();
+        MoveWindow(edit_, r.left + f, r.top + f, std::max(1, r.Width() - 2 * f),
+                   std::max(1, r.Height() - 2 * f), TRUE);
     }
 }
 
@@ -224,8 +228,9 @@ LRESULT Grid::OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool&
             handled = true;
             return EditorDefault(editor, msg, wp, lp) | DLGC_WANTALLKEYS | DLGC_WANTARROWS | DLGC_WANTTAB;
         case WM_CHAR:
-            if (wp == VK_TAB || wp == VK_RETURN || wp == VK_ESCAPE) {
-                handled = true;  // no beep: the key was handled at WM_KEYDOWN
+            // No beep: the key was handled at WM_KEYDOWN (Ctrl+A is 1).
+            if (wp == VK_TAB || wp == VK_RETURN || wp == VK_ESCAPE || wp == 1) {
+                handled = true;
                 return 0;
             }
             if (editor == edit_ && !settingEditorText_) editorModified_ = true;
@@ -235,7 +240,11 @@ LRESULT Grid::OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool&
         case WM_CLEAR:
             if (editor == edit_) editorModified_ = true;
             return 0;
+        case WM_SETFOCUS:
+            Invalidate();  // the cell's focus frame
+            return 0;
         case WM_KILLFOCUS: {
+            Invalidate();
             // Focus leaving for another window keeps the typed text as the
             // row's edit value; nothing is posted.
             HWND to = reinterpret_cast<HWND>(wp);
@@ -250,9 +259,27 @@ LRESULT Grid::OnEditorMessage(HWND editor, UINT msg, WPARAM wp, LPARAM lp, bool&
             }
             return 0;
         }
+        case WM_SYSKEYDOWN:
+            // Alt+Down in a text editor opens the cell's popup or list; a pick
+            // list drops itself down.
+            if ((wp == VK_DOWN || wp == VK_UP) && editor == edit_) {
+                handled = KeyDown(wp, true);
+            } else if ((wp == VK_DOWN || wp == VK_UP) && editor == combo_) {
+                handled = true;
+                const LRESULT r = EditorDefault(editor, msg, wp, lp);
+                TellSystemOfKey(editor, msg, wp, lp);
+                return r;
+            }
+            if (handled) TellSystemOfKey(editor, msg, wp, lp);
+            return 0;
         case WM_KEYDOWN: {
             bool comboDropped = editor == combo_ && SendMessageA(combo_, CB_GETDROPPEDSTATE, 0, 0);
             bool ctrl = KeyIsDown(VK_CONTROL);
+            if (ctrl && wp == 'A' && editor == edit_) {
+                SendMessageA(edit_, EM_SETSEL, 0, -1);
+                handled = true;
+                return 0;
+            }
             switch (wp) {
                 case VK_TAB:
                 case VK_PRIOR:

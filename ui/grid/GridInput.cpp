@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "ui/grid/GridInternal.h"
+#include "win/Desktop.h"
 
 namespace qv::grid {
 
@@ -19,22 +20,24 @@ bool Grid::KeyDown(WPARAM key, bool fromEditor) {
     bool keep = fromEditor && EditorVisible();
     int col = model_.focusColumn();
     bool isPopup = col >= 0 && model_.column(col).kind == ColumnKind::Popup;
+    // With Alt only the drop-downs: the rest (Alt+F4, the mnemonics) is the
+    // system's and the window's.
+    if (alt) return (key == VK_DOWN || key == VK_UP) && DropDown();
     switch (key) {
-        case VK_TAB: MoveBy(shift ? Move::BackTab : Move::Tab, keep); return true;
+        case VK_TAB: {
+            const Move move = shift ? Move::BackTab : Move::Tab;
+            const GridModel::Target t = model_.Navigate(move);
+            const bool atEnd = t.row == model_.focusRow() && t.column == model_.focusColumn();
+            if (ctrl || readOnly_ || atEnd || model_.RowCount() == 0)
+                LeaveGrid(shift);
+            else
+                MoveBy(move, keep);
+            return true;
+        }
         case VK_LEFT: MoveBy(Move::Left, keep); return true;
         case VK_RIGHT: MoveBy(Move::Right, keep); return true;
-        case VK_UP:
-            if (alt && isPopup) {
-                OpenPopup();
-                return true;
-            }
-            MoveBy(Move::Up, keep);
-            return true;
+        case VK_UP: MoveBy(Move::Up, keep); return true;
         case VK_DOWN:
-            if (alt && isPopup) {
-                OpenPopup();
-                return true;
-            }
             if (model_.focusRow() >= model_.RowCount() - 1) {
                 // Down past the last row starts a new one.
                 AppendRow();
@@ -46,11 +49,10 @@ bool Grid::KeyDown(WPARAM key, bool fromEditor) {
         case VK_NEXT: MoveBy(Move::PageDown, keep); return true;
         case VK_HOME: MoveBy(ctrl ? Move::First : Move::Home, keep); return true;
         case VK_END: MoveBy(ctrl ? Move::Last : Move::End, keep); return true;
-        case VK_F4:
-            if (isPopup) OpenPopup();
-            return true;
+        case VK_F4: DropDown(); return true;
         case VK_F2: ShowEditor(); return true;
         case VK_RETURN:
+            if (ctrl && PressFirstButton()) return true;
             // Enter opens the focused cell's editor; a check box has none (the
             // space bar and a click change it).
             if (EditorVisible()) {
@@ -84,6 +86,57 @@ bool Grid::KeyDown(WPARAM key, bool fromEditor) {
             return false;
         default: return false;
     }
+}
+
+bool Grid::DropDown() {
+    const int col = model_.focusColumn();
+    if (col < 0 || !source_ || readOnly_ || model_.RowCount() == 0) return false;
+    const Column& c = model_.column(col);
+    switch (c.kind) {
+        case ColumnKind::Popup:
+            OpenPopup();
+            return true;
+        case ColumnKind::PickList:
+            ShowEditor();
+            if (activeEditor_ != combo_) return false;
+            SetFocus(combo_);
+            SendMessageA(combo_, CB_SHOWDROPDOWN, TRUE, 0);
+            return true;
+        case ColumnKind::Button:
+            for (size_t b = 0; b < c.buttons.size(); ++b) {
+                if (c.buttons[b] != ButtonGlyph::DownArrow) continue;
+                if (!CommitEdit()) return true;
+                if (ButtonClick) ButtonClick(col, static_cast<int>(b));
+                Invalidate();
+                return true;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+bool Grid::PressFirstButton() {
+    const int col = model_.focusColumn();
+    if (col < 0 || !source_ || readOnly_ || model_.RowCount() == 0) return false;
+    const Column& c = model_.column(col);
+    if (c.kind != ColumnKind::Button || c.buttons.empty()) return false;
+    if (!CommitEdit()) return true;
+    HideEditor();
+    if (ButtonClick) ButtonClick(col, 0);
+    Invalidate();
+    return true;
+}
+
+// The text typed reaches the row first; a text the row refuses keeps the
+// focus in the editor with the error said.
+void Grid::LeaveGrid(bool backward) {
+    if (!CommitEdit()) return;
+    HideEditor();
+    const HWND root = win::TopLevelOf(hwnd());
+    const HWND next = GetNextDlgTabItem(root, hwnd(), backward ? TRUE : FALSE);
+    if (next && next != hwnd()) SetFocus(next);
+    Invalidate();
 }
 
 // Typing into a cell starts its editor with what was typed; into an open
@@ -153,19 +206,16 @@ void Grid::OnLButtonDown(int x, int y) {
     }
 }
 
-// A click into a cell opens its editor with the caret where the click was,
-// drops a pick list down, or opens a popup that has no text cursor.
-void Grid::ClickCell(const Hit& hit, int x, int y) {
+// A click into a cell opens its editor with the cell's text selected, so
+// that typing replaces it, as in the grids of Windows (a click into the open
+// editor puts the caret there); it drops a pick list down, or opens a popup
+// that has no text cursor.
+void Grid::ClickCell(const Hit& hit, int, int) {
     const Column& c = model_.column(hit.column);
     bool popupNow = c.kind == ColumnKind::Popup && c.noTextCursor;
     if (!FocusCell(hit.row, hit.column, !popupNow)) return;
     if (popupNow) {
         OpenPopup();
-    } else if (activeEditor_ == edit_) {
-        POINT p{x, y};
-        MapWindowPoints(hwnd(), edit_, &p, 1);
-        SendMessageA(edit_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-        SendMessageA(edit_, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
     } else if (activeEditor_ == combo_) {
         SendMessageA(combo_, CB_SHOWDROPDOWN, TRUE, 0);
     }

@@ -36,6 +36,9 @@ struct Column {
     std::vector<ButtonGlyph> buttons;    // Button columns, left to right
     std::vector<std::string> pickItems;  // PickList columns
     bool noTextCursor = false;           // Popup columns: a click opens the popup
+    // The widest text the column shows (a date and time): the grid keeps the
+    // column wide enough for it in its font, at any resolution.
+    std::string widestText;
     SortMark sort = SortMark::None;
     int sortOrder = -1;
 

@@ -196,6 +196,14 @@ void Grid::DrawCell(HDC dc, int row, int column) {
         Line(dc, rc.right - 1, rc.top, rc.right - 1, rc.bottom, RGB(192, 192, 192));
         Line(dc, rc.left, rc.bottom - 1, rc.right, rc.bottom - 1, RGB(224, 224, 224));
     }
+    const HWND focus = GetFocus();
+    if (focusedCell && EditorVisible() && (focus == hwnd() || focus == activeEditor_)) {
+        RECT frame = rc;
+        for (int i = 0; i < FocusFrame(); ++i) {
+            FrameRect(dc, &frame, GetSysColorBrush(COLOR_HIGHLIGHT));
+            InflateRect(&frame, -1, -1);
+        }
+    }
 }
 
 }  // namespace qv::grid

@@ -11,14 +11,14 @@
 namespace qv::grid {
 
 HWND PopupWindow::Create(HWND owner) {
-    return CreateWin("QvGridPopup", WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE,
+    return CreateWin("QvGridPopup", WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT,
                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, "", 0, 0, 10, 10, owner, nullptr);
 }
 
-void PopupWindow::RequestClose() {
+void PopupWindow::RequestClose(bool cancel) {
     if (!open_) return;
     open_ = false;
-    PostMessageA(grid_->hwnd(), kMsgPopupClosed, 0, 0);
+    PostMessageA(grid_->hwnd(), kMsgPopupClosed, cancel ? 1 : 0, 0);
 }
 
 bool PopupWindow::OwnedByPopup(HWND other) const {
@@ -40,6 +40,13 @@ LRESULT PopupWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CLOSE:
             RequestClose();
             return 0;
+        // Enter and Escape from the dialog navigation (Grid::PreTranslate).
+        case WM_COMMAND:
+            if (lp == 0 && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+                RequestClose(LOWORD(wp) == IDCANCEL);
+                return 0;
+            }
+            break;
         default:
             break;
     }
@@ -47,6 +54,17 @@ LRESULT PopupWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 HWND Grid::PopupWindow() const { return popup_ ? popup_->hwnd() : nullptr; }
+
+void Grid::RequestPopupClose(bool cancel) {
+    if (PopupOpen() && popup_) popup_->RequestClose(cancel);
+}
+
+bool Grid::PreTranslate(MSG* msg) {
+    if (!PopupOpen() || !popup_ || !popup_->hwnd()) return false;
+    const HWND p = popup_->hwnd();
+    if (msg->hwnd != p && !IsChild(p, msg->hwnd)) return false;
+    return IsDialogMessageA(p, msg) != FALSE;
+}
 
 void Grid::OpenPopup() {
     int col = model_.focusColumn();
@@ -75,7 +93,7 @@ void Grid::OpenPopup() {
     popupControlHook_.Install(control,
                               [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return PopupControlProc(w, m, wp, lp); });
     popupColumn_ = col;
-    popupDataRow_ = source_->CurrentRow();
+    popupRowKey_ = source_->CurrentRowKey();
     popup_->Open();
     PlacePopup(SWP_SHOWWINDOW);
     SetActiveWindow(popup_->hwnd());
@@ -109,10 +127,12 @@ void Grid::FitPopup() {
 void Grid::ClosePopup() {
     if (!PopupOpen()) return;
     popup_->MarkClosed();
-    FinishPopup();
+    FinishPopup(false);
 }
 
-void Grid::FinishPopup() {
+// A cancelled popup (Escape) leaves the cell as it was: its close handler is
+// not asked.
+void Grid::FinishPopup(bool cancelled) {
     if (popupColumn_ < 0) return;
     int col = popupColumn_;
     popupColumn_ = -1;
@@ -125,15 +145,17 @@ void Grid::FinishPopup() {
     MoveWindow(control, popupControlRect_.left, popupControlRect_.top,
                popupControlRect_.right - popupControlRect_.left, popupControlRect_.bottom - popupControlRect_.top,
                FALSE);
-    if (!source_) return;
-    std::string field = FieldOf(col);
-    std::string text = source_->Value(field);
-    std::string before = text;
-    bool accept = false;
-    if (CloseUp) CloseUp(col, text, accept);
-    // The text belongs to the row the popup was opened on.
-    if (accept && text != before && source_->CurrentRow() == popupDataRow_)
-        Attempt([&] { source_->SetValue(field, text); });
+    if (source_ && !cancelled) {
+        std::string field = FieldOf(col);
+        std::string text = source_->Value(field);
+        std::string before = text;
+        bool accept = false;
+        if (CloseUp) CloseUp(col, text, accept);
+        // The text belongs to the row the popup was opened on, wherever a
+        // tick's post and refresh put it meanwhile.
+        if (accept && text != before && source_->IsCurrentRow(popupRowKey_))
+            Attempt([&] { source_->SetValue(field, text); });
+    }
     HWND root = win::TopLevelOf(hwnd());
     if (GetForegroundWindow() == root || GetActiveWindow() == root) SetFocus(hwnd());
     Invalidate();
@@ -141,7 +163,7 @@ void Grid::FinishPopup() {
 
 LRESULT Grid::PopupControlProc(HWND control, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_KEYDOWN && (wp == VK_ESCAPE || wp == VK_RETURN)) {
-        win::Guarded(control, [&] { popup_->RequestClose(); });
+        win::Guarded(control, [&] { popup_->RequestClose(wp == VK_ESCAPE); });
         return 0;
     }
     const LRESULT result = popupControlHook_.CallOriginal(control, msg, wp, lp);

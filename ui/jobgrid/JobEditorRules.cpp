@@ -1,5 +1,6 @@
 #include "ui/jobgrid/JobEditorRules.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -75,13 +76,18 @@ StartCloseResult StartPopupClose(DateTime now, DateTime date, TimeOfDay time,
     return r;
 }
 
-std::string FormatListedStart(DateTime dt) {
+std::string FormatListedStart(DateTime dt, bool seconds) {
     static const char* const kDays[] = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
     const CivilDateTime c = ToCivil(dt);
     char buf[40];
     std::snprintf(buf, sizeof buf, "%s %02d.%02d.%04d %02d:%02d", kDays[DayOfWeek(dt) - 1], c.day, c.month, c.year,
                   c.hour, c.minute);
-    return buf;
+    std::string text = buf;
+    if (seconds) {
+        std::snprintf(buf, sizeof buf, ":%02d", c.second);
+        text += buf;
+    }
+    return text;
 }
 
 namespace {
@@ -101,7 +107,9 @@ std::string StartsText(const RowRule& row, DateTime from, const DateTime* first)
         starts.push_back(at);
         last = at;
     }
-    for (DateTime at : starts) text += "\r\n" + FormatListedStart(at);
+    const bool seconds = std::any_of(starts.begin(), starts.end(),
+                                     [](DateTime at) { return at.ms / kMsPerSecond % 60 != 0; });
+    for (DateTime at : starts) text += "\r\n" + FormatListedStart(at, seconds);
     if (static_cast<int>(starts.size()) == kListedStarts) return text;
     const std::string why = std::string(" (") + NoLaterStartReason(row.wochentag) + ")";
     return text + (starts.empty() ? "\r\nkein sp\xe4terer Start" : "\r\ndanach keiner mehr") + why;

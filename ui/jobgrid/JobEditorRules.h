@@ -55,7 +55,8 @@ StartCloseResult StartPopupClose(DateTime now, DateTime date, TimeOfDay time,
                                  const std::function<DateTime(DateTime base)>& nextStart);
 
 // The next starts of a row's rule, as both popups and the Startzeit hint list
-// them: a heading, then one line each ("Mi 15.05.2024 10:00"). A rule that
+// them: a heading, then one line each ("Mi 15.05.2024 10:00"), every line
+// with its seconds when a start has any (a rule's time of 09:07:34). A rule that
 // gives no later start says so in words instead, and a list that stops early
 // (an interval of 00:00) ends with those words; so does a row without a time.
 constexpr int kListedStarts = 5;
@@ -63,7 +64,8 @@ constexpr int kListedStarts = 5;
 struct RowRule {
     std::string wochentag, uhrzeit, intervall;
 };
-std::string FormatListedStart(DateTime dt);
+// "Mi 15.05.2024 10:00", with the seconds ("09:07:34") when asked.
+std::string FormatListedStart(DateTime dt, bool seconds = false);
 // The starts the rule gives from now.
 std::string NextStartsText(const RowRule& row, DateTime now);
 // The starts when the job's next start is set to next: next itself, then the

@@ -3,6 +3,7 @@
 #include "win/Shell.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -27,6 +28,30 @@ DWORD OpenFileNameSize() {
     vi.dwOSVersionInfoSize = sizeof vi;
     const bool old = GetVersionExA(&vi) && vi.dwMajorVersion < 5;
     return old ? OPENFILENAME_SIZE_VERSION_400A : sizeof(OPENFILENAMEA);
+}
+
+// The day a key takes the calendar's selection to: a day, a week, a month
+// back or on, the month's first or last day. The same day of another month is
+// its last day when that month is shorter.
+std::optional<DateTime> CalendarDayAfterKey(DateTime day, WPARAM key) {
+    const CivilDateTime c = ToCivil(day);
+    auto inMonth = [&](int monthStep) {
+        int y = c.year, m = c.month + monthStep;
+        while (m < 1) m += 12, --y;
+        while (m > 12) m -= 12, ++y;
+        return MakeDateTime(y, m, std::min(c.day, DaysInMonth(y, m)));
+    };
+    switch (key) {
+        case VK_LEFT: return AddDays(day, -1);
+        case VK_RIGHT: return AddDays(day, 1);
+        case VK_UP: return AddDays(day, -7);
+        case VK_DOWN: return AddDays(day, 7);
+        case VK_PRIOR: return inMonth(-1);
+        case VK_NEXT: return inMonth(1);
+        case VK_HOME: return MakeDateTime(c.year, c.month, 1);
+        case VK_END: return MakeDateTime(c.year, c.month, DaysInMonth(c.year, c.month));
+        default: return std::nullopt;
+    }
 }
 
 SYSTEMTIME ToSystemTime(DateTime dt) {
@@ -54,7 +79,9 @@ public:
     HWND CreatePanel(const char* className, HWND parent, win::Dpi dpi, HFONT font) {
         dpi_ = dpi;
         font_ = font;
-        HWND h = CreateWin(className, 0, WS_CHILD | WS_CLIPCHILDREN, "", 0, 0, 10, 10, parent, nullptr);
+        // A control parent: Tab in the popup goes between the top part's controls.
+        HWND h = CreateWin(className, WS_EX_CONTROLPARENT, WS_CHILD | WS_CLIPCHILDREN, "", 0, 0, 10, 10, parent,
+                           nullptr);
         if (!h) throw std::runtime_error("Auswahl kann nicht erzeugt werden");
         starts_ = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, 0, 10, 10, h,
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStartsId)), GetModuleHandleA(nullptr),
@@ -67,9 +94,11 @@ public:
     int SetTop(int width, int height, HWND focusTarget) {
         focusTarget_ = focusTarget;
         topHeight_ = height;
-        // Sample lines: every weekday's abbreviation with a date and a time.
+        // Sample lines: every weekday's abbreviation with a date and a time
+        // with seconds.
         std::string widest;
-        for (int d = 0; d < 7; ++d) widest += FormatListedStart(MakeDateTime(2028, 8, 20 + d, 20, 58)) + "\r\n";
+        for (int d = 0; d < 7; ++d)
+            widest += FormatListedStart(MakeDateTime(2028, 8, 20 + d, 20, 58, 58), true) + "\r\n";
         width_ = std::max<int>(width, Measure(widest, 0).cx + 2 * Margin());
         std::string full = "x";
         for (int i = 0; i < kListedStarts; ++i) full += "\r\nx";
@@ -89,6 +118,7 @@ public:
     HWND starts() const { return starts_; }
 
 protected:
+    win::Dpi dpi() const { return dpi_; }
     LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
         if (msg == WM_SETFOCUS && focusTarget_) {
             SetFocus(focusTarget_);
@@ -127,10 +157,13 @@ private:
 
 // pnlZeit: the month calendar with the time field under it, and the next
 // starts. Reports every change of the moment, and the time field's check
-// moments: Enter in it, or leaving it after a change.
+// moments: Enter in it, or leaving it after a change. The calendar goes by
+// the arrow keys (a day, a week), Page Up and Down (a month), Home and End
+// (the month's first and last day): Wine's calendar has no keys of its own.
 class TimePanel : public StartsPanel {
 public:
     std::function<void()> onValidate;
+    std::function<void()> onEnter;  // Enter in the time field
     std::function<void()> onChange;
 
     // The calendar measures itself in the font; the rest is designed at 96 dpi.
@@ -156,9 +189,13 @@ public:
             timeHook_.Install(time_,
                               [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return TimeFieldProc(w, m, wp, lp); });
         }
+        if (calendar_)
+            calendarHook_.Install(
+                calendar_, [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return CalendarProc(w, m, wp, lp); });
         SendMessageA(label_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SendMessageA(time_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        SetTop(cw, chh + px(32), nullptr);
+        // The popup opens with the keyboard on the calendar.
+        SetTop(cw, chh + px(32), calendar_);
         return h;
     }
     HWND calendar() const { return calendar_; }
@@ -192,18 +229,61 @@ private:
         HWND popup = GetParent(hwnd());
         return w && popup && IsChild(popup, w);
     }
+    // Enter in the time field is its own (the check, then the popup closes
+    // taking the choice), not the popup's.
     LRESULT TimeFieldProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_GETDLGCODE) {
+            const auto* m = reinterpret_cast<const MSG*>(lp);
+            const LRESULT code = timeHook_.CallOriginal(h, msg, wp, lp);
+            // The arrows change the field's hours, minutes or seconds; Wine's
+            // time field would leave them to the dialog navigation.
+            const bool enter = m && m->message == WM_KEYDOWN && m->wParam == VK_RETURN;
+            return code | DLGC_WANTARROWS | (enter ? DLGC_WANTMESSAGE : 0);
+        }
         if (msg == WM_KEYDOWN && wp == VK_RETURN) {
-            win::Guarded(h, [&] { Validate(); });
+            win::Guarded(h, [&] {
+                changed_ = false;
+                if (onEnter) onEnter();
+            });
             return 0;
         }
         if (msg == WM_KILLFOCUS) focusTo_ = reinterpret_cast<HWND>(wp);
+        if (msg == WM_SETFOCUS && !(GetKeyState(VK_LBUTTON) & 0x8000)) {
+            // Reached by the keyboard: Wine's time field selects none of its
+            // parts then, so the arrow keys would change nothing; the hours
+            // are selected as by a click on them, as Windows selects them.
+            const LRESULT r = timeHook_.CallOriginal(h, msg, wp, lp);
+            RECT rc{};
+            GetClientRect(h, &rc);
+            const LPARAM hours = MAKELPARAM(dpi().Scale(6), rc.bottom / 2);
+            timeHook_.CallOriginal(h, WM_LBUTTONDOWN, MK_LBUTTON, hours);
+            timeHook_.CallOriginal(h, WM_LBUTTONUP, 0, hours);
+            return r;
+        }
         return timeHook_.CallOriginal(h, msg, wp, lp);
+    }
+    LRESULT CalendarProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_GETDLGCODE) return calendarHook_.CallOriginal(h, msg, wp, lp) | DLGC_WANTARROWS;
+        if (msg == WM_KEYDOWN) {
+            SYSTEMTIME st{};
+            MonthCal_GetCurSel(h, &st);
+            const std::optional<DateTime> to = CalendarDayAfterKey(MakeDateTime(st.wYear, st.wMonth, st.wDay), wp);
+            if (to) {
+                const SYSTEMTIME day = ToSystemTime(*to);
+                MonthCal_SetCurSel(h, &day);
+                win::Guarded(h, [&] {
+                    if (onChange) onChange();
+                });
+                return 0;
+            }
+        }
+        if (msg == WM_LBUTTONDOWN && GetFocus() != h) SetFocus(h);
+        return calendarHook_.CallOriginal(h, msg, wp, lp);
     }
 
     HWND calendar_ = nullptr, label_ = nullptr, time_ = nullptr;
     HWND focusTo_ = nullptr;  // where the focus goes as the time field loses it
-    win::Subclass timeHook_;
+    win::Subclass timeHook_, calendarHook_;
     bool changed_ = false;
 };
 
@@ -221,7 +301,8 @@ JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& 
     dayPanel_ = std::make_unique<StartsPanel>();
     dayPanel_->CreatePanel("QvDayRulePanel", main_, dpi_, font_.get());
     const int listWidth = dpi_.Scale(120);
-    chkWochentag_.Create(dayPanel_->hwnd(), kChkWochentagId, 0, 0, listWidth, dpi_.Scale(100), WS_VISIBLE);
+    chkWochentag_.Create(dayPanel_->hwnd(), kChkWochentagId, 0, 0, listWidth, dpi_.Scale(100),
+                         WS_VISIBLE | WS_TABSTOP);
     chkWochentag_.SetFont(font_.get());
     std::vector<std::string> items(DayItemTexts().begin(), DayItemTexts().end());
     chkWochentag_.SetItems(items);
@@ -232,6 +313,9 @@ JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& 
     pnlZeit_ = std::make_unique<TimePanel>();
     pnlZeit_->Create(main_, dpi_, font_.get());
     pnlZeit_->onValidate = [this] { CheckTimeField(); };
+    pnlZeit_->onEnter = [this] {
+        if (CheckTimeField()) grid_.RequestPopupClose(false);
+    };
     pnlZeit_->onChange = [this] { ShowStartTimeStarts(); };
 
     HINSTANCE inst = GetModuleHandleA(nullptr);
@@ -241,6 +325,7 @@ JobEditors::JobEditors(HWND mainWindow, grid::Grid& grid, grid::GridDataSource& 
     if (!listBox_) throw std::runtime_error("Liste kann nicht erzeugt werden");
     SendMessageA(listBox_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     for (const char* op : OperationNames()) SendMessageA(listBox_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(op));
+    listHook_.Install(listBox_, [this](HWND w, UINT m, WPARAM wp, LPARAM lp) { return ListBoxProc(w, m, wp, lp); });
 }
 
 JobEditors::~JobEditors() {
@@ -248,7 +333,6 @@ JobEditors::~JobEditors() {
     grid_.CloseUp = nullptr;
     grid_.ButtonClick = nullptr;
     grid_.ChangeColumn = nullptr;
-    grid_.CustomDrawCell = nullptr;
     grid_.CellHint = nullptr;
     if (listBox_ && IsWindow(listBox_)) DestroyWindow(listBox_);
 }
@@ -275,9 +359,6 @@ void JobEditors::Bind() {
         if (column == Col("dxDBGrid1Pfad")) dxDBGrid1PfadButtonClick(column, button);
     };
     grid_.ChangeColumn = [this](int column) { dxDBGrid1ChangeColumn(column); };
-    grid_.CustomDrawCell = [this](int column, int row, const std::string& text, COLORREF& bg, COLORREF& fg) {
-        dxDBGrid1PfadCustomDrawCell(column, row, text, bg, fg);
-    };
     grid_.CellHint = [this](int column, int row) {
         return column == Col("dxDBGrid1Startzeit") ? StartzeitHint(row) : std::string();
     };
@@ -377,14 +458,15 @@ bool JobEditors::edZeitValidate(std::string& errorText) {
 
 // The error box belongs to the popup window, which stays open under it, and
 // the focus comes back to the time field so that the user can correct it.
-void JobEditors::CheckTimeField() {
+bool JobEditors::CheckTimeField() {
     std::string error;
-    if (edZeitValidate(error)) return;
+    if (edZeitValidate(error)) return true;
     MessageBeep(MB_OK);
     SetFocus(edZeit());
     HWND popup = GetParent(pnlZeit());
     win::ShowGeneralError(popup && popup != main_ ? popup : main_, error);
     if (IsWindowVisible(pnlZeit())) SetFocus(edZeit());
+    return false;
 }
 
 void JobEditors::dxDBGrid1StartzeitCloseUp(int, std::string& text, bool& accept) {
@@ -445,11 +527,67 @@ void JobEditors::dxDBGrid1PfadButtonClick(int column, int button) {
     int height = 4 * std::max(itemHeight, dpi_.Scale(13)) + 2 * GetSystemMetrics(SM_CYBORDER) + 2;
     SendMessageA(listBox_, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     SetWindowPos(listBox_, HWND_TOP, cell.left, cell.bottom, cell.right - cell.left, height, SWP_SHOWWINDOW);
+    SetFocus(listBox_);  // the arrow keys and Enter choose, Escape closes
+}
+
+// The keyboard in the operation list: the arrows and letters only move the
+// selection, Enter or the space bar choose it, Escape, Tab and Alt+Up close
+// the list; the keyboard goes back to the grid.
+LRESULT JobEditors::ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_GETDLGCODE:
+            return listHook_.CallOriginal(h, msg, wp, lp) | DLGC_WANTALLKEYS;
+        case WM_KEYDOWN:
+            if (wp == VK_RETURN || wp == VK_SPACE) {
+                win::Guarded(h, [&] {
+                    if (SendMessageA(listBox_, LB_GETCURSEL, 0, 0) != LB_ERR) ListBoxClick();
+                });
+                return 0;
+            }
+            if (wp == VK_ESCAPE || wp == VK_TAB || wp == VK_F4) {
+                CloseOperationList();
+                return 0;
+            }
+            break;
+        case WM_SYSKEYDOWN:
+            if (wp == VK_UP || wp == VK_DOWN) {
+                CloseOperationList();
+                DefWindowProcA(h, msg, wp, lp);  // see the grid's Alt+Down
+                return 0;
+            }
+            break;
+        case WM_CHAR:
+            if (wp == VK_RETURN || wp == VK_ESCAPE || wp == VK_TAB || wp == ' ') return 0;
+            break;
+        case WM_KILLFOCUS: {
+            // Leaving the list for another control closes it; a click into
+            // the grid leaves it to the grid (its list button hides it).
+            const HWND to = reinterpret_cast<HWND>(wp);
+            if (to != grid_.hwnd() && !IsChild(grid_.hwnd(), to)) ShowWindow(listBox_, SW_HIDE);
+            break;
+        }
+        default:
+            break;
+    }
+    if (msg == WM_KEYDOWN || msg == WM_CHAR) {
+        // A selection made by the keyboard is no choice yet.
+        keyMovingList_ = true;
+        const LRESULT r = listHook_.CallOriginal(h, msg, wp, lp);
+        keyMovingList_ = false;
+        return r;
+    }
+    return listHook_.CallOriginal(h, msg, wp, lp);
+}
+
+void JobEditors::CloseOperationList() {
+    const bool hadFocus = GetFocus() == listBox_;
+    ShowWindow(listBox_, SW_HIDE);
+    if (hadFocus) SetFocus(grid_.hwnd());
 }
 
 bool JobEditors::HandleCommand(WPARAM wp, LPARAM lp) {
     if (reinterpret_cast<HWND>(lp) != listBox_ || HIWORD(wp) != LBN_SELCHANGE) return false;
-    ListBoxClick();
+    if (!keyMovingList_) ListBoxClick();
     return true;
 }
 
@@ -461,7 +599,7 @@ void JobEditors::ListBoxClick() {
         std::string field = column >= 0 ? grid_.model().column(column).field : std::string("Pfad");
         source_.SetValue(field, OperationNames()[static_cast<size_t>(sel)]);
     }
-    ShowWindow(listBox_, SW_HIDE);
+    CloseOperationList();
 }
 
 void JobEditors::HideOperationList() {
@@ -470,11 +608,6 @@ void JobEditors::HideOperationList() {
 
 void JobEditors::dxDBGrid1ChangeColumn(int) { HideOperationList(); }
 
-void JobEditors::dxDBGrid1PfadCustomDrawCell(int column, int, const std::string& text, COLORREF& background,
-                                             COLORREF& textColor) {
-    if (column != Col("dxDBGrid1Pfad") || !IsForcedOperation(text)) return;
-    background = RGB(255, 51, 51);
-    textColor = RGB(255, 255, 255);
-}
+
 
 }  // namespace qv::ui

@@ -1,6 +1,7 @@
-// The editors of three job grid columns and the drawing of forced operations:
-// the day-rule popup chkWochentag, the start-time popup pnlZeit (Calendar,
-// Label2, edZeit), the action column's file dialog and operation list ListBox.
+// The editors of three job grid columns: the day-rule popup chkWochentag, the
+// start-time popup pnlZeit (Calendar, Label2, edZeit), the action column's
+// file dialog and operation list ListBox (opened by Alt+Down or F4 too, and
+// worked by the keyboard).
 // Under both popups' controls, and in the hint of a Startzeit cell, stand the
 // next starts the row's rule gives.
 // The main window owns one of these; Bind() hooks it to the grid's events.
@@ -22,6 +23,7 @@
 #include "ui/grid/Grid.h"
 #include "ui/grid/GridDataSource.h"
 #include "win/Handles.h"
+#include "win/Subclass.h"
 
 namespace qv::ui {
 
@@ -51,7 +53,7 @@ public:
     JobEditors& operator=(const JobEditors&) = delete;
 
     // Sets the grid's popup controls and its InitPopup, CloseUp, ButtonClick,
-    // ChangeColumn and CustomDrawCell events.
+    // ChangeColumn and CellHint events.
     void Bind();
     // For the main window's WM_COMMAND: a selection in the operation list.
     bool HandleCommand(WPARAM wp, LPARAM lp);
@@ -79,8 +81,6 @@ public:
     void dxDBGrid1PfadButtonClick(int column, int button);
     void ListBoxClick();
     void dxDBGrid1ChangeColumn(int column);
-    void dxDBGrid1PfadCustomDrawCell(int column, int row, const std::string& text, COLORREF& background,
-                                     COLORREF& textColor);
 
     // The moment Calendar and edZeit show together.
     DateTime PopupMoment() const;
@@ -99,7 +99,11 @@ private:
     void ShowStartTimeStarts();
     bool DefaultOpenFile(HWND owner, std::string& path);
     int Col(const char* name) const { return grid_.model().FindColumn(name); }
-    void CheckTimeField();
+    // edZeitValidate with its refusal shown; true when the moment passes.
+    bool CheckTimeField();
+    LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
+    // Hides the operation list; the keyboard it had goes back to the grid.
+    void CloseOperationList();
 
     HWND main_;
     grid::Grid& grid_;
@@ -111,6 +115,8 @@ private:
     grid::CheckList chkWochentag_;
     std::unique_ptr<TimePanel> pnlZeit_;
     HWND listBox_ = nullptr;
+    win::Subclass listHook_;
+    bool keyMovingList_ = false;
     std::string lastFile_;
 };
 

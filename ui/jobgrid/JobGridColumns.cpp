@@ -18,7 +18,9 @@ std::vector<grid::Column> JobGridColumns() {
     id.visible = false;
     cols.push_back(id);
     cols.push_back(make("dxDBGrid1Wochentag", "Wochentag", "Wochentag", 94, ColumnKind::Popup));
-    cols.push_back(make("dxDBGrid1Uhrzeit", "Uhrzeit", "Zeit/Intervall", 68, ColumnKind::Time));
+    grid::Column time = make("dxDBGrid1Uhrzeit", "Uhrzeit", "Zeit/Intervall", 68, ColumnKind::Time);
+    time.widestText = "20:58:58";
+    cols.push_back(time);
     grid::Column action = make("dxDBGrid1Pfad", "Pfad", "Aktion", 190, ColumnKind::Button);
     action.buttons = {grid::ButtonGlyph::Ellipsis, grid::ButtonGlyph::DownArrow};
     cols.push_back(action);
@@ -30,6 +32,7 @@ std::vector<grid::Column> JobGridColumns() {
     cols.push_back(aktiv);
     grid::Column start = make("dxDBGrid1Startzeit", "Startzeit", "Startzeit", 119, ColumnKind::Popup);
     start.noTextCursor = true;
+    start.widestText = "28.08.2028 20:58:58";
     cols.push_back(start);
     grid::Column ws = make("dxDBGrid1WindowState", "WindowState", "WindowState", 85, ColumnKind::PickList);
     ws.pickItems = {"Standard", "maximiert", "minimiert", "versteckt"};

@@ -1,5 +1,6 @@
 #include "ui/jobgrid/JobGridView.h"
 
+#include "ui/jobgrid/JobEditorRules.h"
 #include "ui/jobgrid/JobGridColumns.h"
 
 namespace qv::ui {
@@ -12,7 +13,19 @@ HWND JobGridView::Create(HWND parent, int id, const RECT& bounds) {
     HWND h = grid_.Create(parent, id, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top);
     grid_.SetColumns(JobGridColumns());
     grid_.SetPreviewField(kJobPreviewField);
+    // From the first paint on: a forced operation is never shown plain.
+    const int pfad = grid_.model().FindColumn("dxDBGrid1Pfad");
+    grid_.CustomDrawCell = [pfad](int column, int, const std::string& text, COLORREF& bg, COLORREF& fg) {
+        dxDBGrid1PfadCustomDrawCell(column == pfad, text, bg, fg);
+    };
     return h;
+}
+
+void dxDBGrid1PfadCustomDrawCell(bool actionColumn, const std::string& text, COLORREF& background,
+                                 COLORREF& textColor) {
+    if (!actionColumn || !IsForcedOperation(text)) return;
+    background = RGB(255, 51, 51);
+    textColor = RGB(255, 255, 255);
 }
 
 void JobGridView::SetBounds(int x, int y, int width, int height) { MoveWindow(grid_.hwnd(), x, y, width, height, TRUE); }

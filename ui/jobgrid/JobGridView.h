@@ -1,6 +1,7 @@
 // The job grid as the main window's row view: the data grid with the job
-// columns and the Pfad preview line, bound to a table cursor. The job row
-// editors are attached by the window (JobEditors on grid() and source()).
+// columns and the Pfad preview line, bound to a table cursor, the forced
+// operations drawn white on red. The job row editors are attached by the
+// window (JobEditors on grid() and source()).
 #pragma once
 
 #include <memory>
@@ -11,6 +12,11 @@
 #include "ui/grid/Grid.h"
 
 namespace qv::ui {
+
+// The colours of an action cell: the two forced operations white on red,
+// every other cell as the grid draws it.
+void dxDBGrid1PfadCustomDrawCell(bool actionColumn, const std::string& text, COLORREF& background,
+                                 COLORREF& textColor);
 
 class JobGridView : public RowView {
 public:

@@ -1,6 +1,7 @@
 #include "ui/log/FrmLog.h"
 
 #include "ui/data/CursorNavigator.h"
+#include "win/Desktop.h"
 #include "win/Window.h"
 
 namespace qv::ui {
@@ -22,6 +23,7 @@ std::vector<grid::Column> LogColumns(int dpi) {
     std::vector<grid::Column> cols = {make("ID", 49), make("Pfad", 189), make("Fehler", 226),
                                       make("Zeit", 113)};
     cols[0].visible = false;
+    cols[3].widestText = "28.08.2028 20:58:58";  // never cut, at any resolution
     return cols;
 }
 
@@ -56,6 +58,9 @@ TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBo
     source_ = std::make_unique<CursorGridSource>(tblLog_);
     grid_.SetDataSource(source_.get());
     Layout();
+    // Its design place at a high resolution reaches under the taskbar.
+    win::FitIntoWorkArea(hwnd());
+    win::ShowKeyboardCues(hwnd());
     SetTimer(hwnd(), kTimer1Id, 1000, nullptr);
 }
 
@@ -113,6 +118,10 @@ LRESULT TfrmLog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CLOSE:
             ShowWindow(hwnd(), SW_HIDE);
             return 0;
+        case WM_ACTIVATE:
+        case WM_SETFOCUS:
+            if (focus_.Handle(hwnd(), msg, wp)) return 0;
+            return Default(msg, wp, lp);
         default:
             return Default(msg, wp, lp);
     }

@@ -2,7 +2,8 @@
 // in a read-only grid (a click on a header sorts, each row shows its Pfad in
 // a preview line, Delete removes a row after the navigator's question), with a
 // navigator and "Alle löschen". Created once; closing it only hides it. It
-// refreshes the cursor once a second from its creation on.
+// refreshes the cursor once a second from its creation on. Tab goes from the
+// grid to the navigator and the button; the window opens inside the work area.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +15,7 @@
 #include "engine/Table.h"
 #include "ui/data/CursorGridSource.h"
 #include "ui/grid/Grid.h"
+#include "win/Focus.h"
 #include "win/Handles.h"
 #include "win/MessageBox.h"
 #include "win/Navigator.h"
@@ -55,6 +57,7 @@ private:
     win::Navigator DBNavigator1_;
     HWND panel_ = nullptr;
     HWND Button1_ = nullptr;
+    win::FocusKeeper focus_;
 };
 
 }  // namespace qv::ui

@@ -12,6 +12,7 @@
 #include "ui/settings/GridLayout.h"
 #include "win/CommonControls.h"
 #include "win/Desktop.h"
+#include "win/Focus.h"
 #include "win/Shell.h"
 
 namespace qv::ui {
@@ -69,6 +70,10 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
     AppendMenuA(PopupMenu1_.get(), MF_STRING, ids::Wiederherstellen1, "Wiederherstellen");
 
     CreateControls();
+    // Made at its design size where the system put it, which at a high
+    // resolution may reach past the screen.
+    win::FitIntoWorkArea(hwnd());
+    win::ShowKeyboardCues(hwnd());
     // The timer starts once start-up has opened the tables (FormCreate).
 }
 
@@ -91,6 +96,7 @@ void TfrmVistorel::BuildRest() {
     DBNavigator1_.AddHints(20000);
     CreateTray();
     if (savedGridProc_) win::AcceptDroppedFiles(dxDBGrid1_->hwnd(), TRUE);
+    win::ShowKeyboardCues(hwnd());  // the editors made now show them too
 }
 
 void TfrmVistorel::CreateEditors() {
@@ -137,7 +143,7 @@ void TfrmVistorel::CreateControls() {
                           win::NavButton::Edit, win::NavButton::Post, win::NavButton::Cancel,
                           win::NavButton::Refresh}),
         at.navigator);
-    BindNavigator(DBNavigator1_, data_->tblTimer, env_.messageBox, hwnd());
+    DBNavigator1_.Click = [this](win::NavButton button) { DBNavigator1Click(button); };
 
     CreatePanel(at.panel);
     GetClientRect(hwnd(), &laidOut_);
@@ -298,9 +304,22 @@ bool TfrmVistorel::PreTranslate(MSG* msg) {
     if (!restBuilt_ && ((msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST) ||
                         (msg->message >= WM_MOUSEFIRST && msg->message <= WM_MOUSELAST)))
         BuildRest();
+    if (dxDBGrid1_ && dxDBGrid1_->grid().PreTranslate(msg)) return true;
     if (hwnd() && IsDialogMessageA(hwnd(), msg)) return true;
     if (frmLog_ && frmLog_->hwnd() && IsDialogMessageA(frmLog_->hwnd(), msg)) return true;
     return false;
+}
+
+// What the grid's editor holds reaches the row before a button acts on it: a
+// text the row refuses is said at once and the button does nothing; the
+// cancel button drops it with the rest of the edit.
+void TfrmVistorel::DBNavigator1Click(win::NavButton button) {
+    grid::Grid& g = dxDBGrid1_->grid();
+    if (button == win::NavButton::Cancel)
+        g.CancelCellEdit();
+    else if (!g.CommitEdit())
+        return;
+    NavigatorAction(data_->tblTimer, button, env_.messageBox, hwnd());
 }
 
 // --- Closing --------------------------------------------------------------------
@@ -350,6 +369,11 @@ void TfrmVistorel::SaveLayout() {
 }
 
 // --- Messages ---------------------------------------------------------------------------
+
+LRESULT TfrmVistorel::KeepFocus(UINT msg, WPARAM wp, LPARAM lp) {
+    if (focus_.Handle(hwnd(), msg, wp)) return 0;
+    return Default(msg, wp, lp);
+}
 
 void TfrmVistorel::OnCommand(int id, int code) {
     switch (id) {
@@ -415,6 +439,9 @@ LRESULT TfrmVistorel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_HELP:
             OnHelp(*reinterpret_cast<const HELPINFO*>(lp));
             return TRUE;
+        case WM_ACTIVATE:
+        case WM_SETFOCUS:
+            return KeepFocus(msg, wp, lp);
         case WM_CLOSE:
             if (FormCloseQuery()) {
                 FormClose();

@@ -32,6 +32,7 @@
 #include "ui/settings/Settings.h"
 #include "ui/settings/SettingsWin32.h"
 #include "ui/help/hh.h"
+#include "win/Focus.h"
 #include "win/Handles.h"
 #include "win/MessageBox.h"
 #include "win/Navigator.h"
@@ -161,6 +162,10 @@ private:
 
     // Messages.
     void OnCommand(int id, int code);
+    // WM_ACTIVATE, WM_SETFOCUS: the control that had the focus gets it back.
+    LRESULT KeepFocus(UINT msg, WPARAM wp, LPARAM lp);
+    // The navigator's buttons, after the grid's editor has handed over.
+    void DBNavigator1Click(win::NavButton button);
     void OnHelp(const HELPINFO& info);
     void DrawAktiv(const DRAWITEMSTRUCT& item);
     void DrawImage1(const DRAWITEMSTRUCT& item);
@@ -209,6 +214,7 @@ private:
     std::unique_ptr<help::HelpBinding> help_;
     std::unique_ptr<TfrmLog> frmLog_;
     WNDPROC savedGridProc_ = nullptr;
+    win::FocusKeeper focus_;
 
     std::string computerName_;
     bool endSession_ = false;

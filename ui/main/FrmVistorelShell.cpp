@@ -39,7 +39,12 @@ void TfrmVistorel::CreateTray() {
 
 void TfrmVistorel::Beenden1Click() { SendMessageA(hwnd(), WM_CLOSE, 0, 0); }
 
-void TfrmVistorel::Wiederherstellen1Click() { win::TrayIcon::RestoreApp(hwnd()); }
+// A window that was active already is not activated again: its control gets
+// the keyboard back here too.
+void TfrmVistorel::Wiederherstellen1Click() {
+    win::TrayIcon::RestoreApp(hwnd());
+    focus_.Restore(hwnd());
+}
 
 void TfrmVistorel::TrayBalloonClick() {
     Wiederherstellen1Click();

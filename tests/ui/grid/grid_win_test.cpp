@@ -344,10 +344,20 @@ TEST_F(GridWin, PopupOpensBelowTheCellAndItsCloseUpDecides) {
     answer = "Monatlich";
     Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
     ASSERT_TRUE(grid.PopupOpen());
-    SendMessageA(list, WM_KEYDOWN, VK_ESCAPE, 0);  // Escape in the control closes too
+    SendMessageA(list, WM_KEYDOWN, VK_RETURN, 0);  // Enter in the control closes too
     Pump();
     EXPECT_EQ(closes, 2);
     EXPECT_EQ(seenText, "Jeden Tag");
+    EXPECT_EQ(source->Value("Day"), "Jeden Tag");
+
+    // Escape cancels: the close handler is not asked, the cell stays.
+    acceptIt = true;
+    Click((b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    ASSERT_TRUE(grid.PopupOpen());
+    SendMessageA(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    Pump();
+    EXPECT_FALSE(grid.PopupOpen());
+    EXPECT_EQ(closes, 2);
     EXPECT_EQ(source->Value("Day"), "Jeden Tag");
 
     // Another window becoming active (a click outside) closes it.

@@ -1,6 +1,7 @@
 // The job grid under Wine over a real job table: rows typed into the grid end
 // up in the table file, check boxes and editors write through the cursor's
-// field objects, and header sorting leaves the table's order alone.
+// field objects, header sorting leaves the table's order alone, and the job
+// grid view draws the forced operations red.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -204,6 +205,23 @@ TEST_F(GridOnTable, JobGridViewServesAsTheWindowsRowView) {
     EXPECT_EQ(rows.ColumnWidth("nichtda"), -1);
     rows.SetColumnWidth("Aktiv", 10);  // never below 20
     EXPECT_EQ(rows.ColumnWidth("Aktiv"), 20);
+    // The forced operations are drawn white on red, in the action column only.
+    const int pfad = view.grid().model().FindColumn("dxDBGrid1Pfad");
+    const struct {
+        int column;
+        const char* text;
+        bool red;
+    } cells[] = {{pfad, "Neustart hart", true},
+                 {pfad, "herunterfahren hart", true},
+                 {pfad, "neustart hart", false},
+                 {pfad, "Neustart", false},
+                 {view.grid().model().FindColumn("dxDBGrid1Parameter"), "Neustart hart", false}};
+    for (const auto& c : cells) {
+        COLORREF bg = RGB(1, 2, 3), fg = RGB(4, 5, 6);
+        view.grid().CustomDrawCell(c.column, 0, c.text, bg, fg);
+        EXPECT_EQ(bg, c.red ? RGB(255, 51, 51) : RGB(1, 2, 3)) << c.text;
+        EXPECT_EQ(fg, c.red ? RGB(255, 255, 255) : RGB(4, 5, 6)) << c.text;
+    }
     rows.SetBounds(0, 0, 500, 200);
     RECT rc;
     GetWindowRect(h, &rc);

@@ -195,7 +195,7 @@ TEST_F(JobEditorsWin, DayRulePopupOpensFromTheRuleTogglesAndClosesIntoTheCell) {
     EXPECT_EQ(Ticked(), "000000001");
     ClickItem(1);
     EXPECT_EQ(Ticked(), "010000000");
-    SendMessageA(editors->chkWochentag().hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);  // any closing accepts
+    SendMessageA(editors->chkWochentag().hwnd(), WM_KEYDOWN, VK_RETURN, 0);  // Enter takes the choice
     Pump();
     EXPECT_EQ(source->Value("Wochentag"), "Di");
 
@@ -331,6 +331,29 @@ TEST_F(JobEditorsWin, StartTimePopupListsFromTheChosenMoment) {
     CloseWithButton();
 }
 
+// A rule's time with seconds is listed with them, in both popups and the
+// Startzeit hint alike; a chosen moment with seconds too.
+TEST_F(JobEditorsWin, StartsAreListedWithTheirSecondsWhenTheyHaveAny) {
+    source->AddRow({"Jeden Tag", "09:07:34", "x.exe", "Y", "", "N", "Standard", "", "", "", ""});
+    ClickButton(4, "dxDBGrid1Wochentag", 0);
+    ASSERT_TRUE(grid.PopupOpen());
+    std::vector<std::string> lines = Lines(Text(editors->dayRuleStarts()));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[1], "Do 10.12.2026 09:07:34");
+    EXPECT_EQ(lines[5], "Mo 14.12.2026 09:07:34");
+    CloseWithButton();
+    qv::grid::Rect cell = grid.model().CellRect(4, Col("dxDBGrid1Startzeit"));
+    ClickAt(grid.hwnd(), (cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    ASSERT_TRUE(grid.PopupOpen());
+    lines = Lines(Text(editors->startTimeStarts()));
+    EXPECT_EQ(lines.at(1), "Do 10.12.2026 09:07:34");
+    editors->SetPopupMoment(MakeDateTime(2026, 12, 10), MakeTime(8, 0, 0));
+    lines = Lines(Text(editors->startTimeStarts()));  // the chosen 08:00:00, then 09:07:34 each day
+    EXPECT_EQ(lines.at(1), "Do 10.12.2026 08:00:00");
+    EXPECT_EQ(lines.at(2), "Do 10.12.2026 09:07:34");
+    CloseWithButton();
+}
+
 // Resting the mouse on a Startzeit cell shows that row's next starts.
 TEST_F(JobEditorsWin, StartzeitHintListsTheRowsNextStarts) {
     auto hover = [&](int row, const char* column) {
@@ -386,6 +409,8 @@ TEST_F(JobEditorsWin, NextStartsAgreeWithTheNextstartTool) {
                  {"Jeden Tag", "00:15:00", true, "2024-05-15 23:50"},
                  {"Monatlich", "08:00:00", false, "2024-01-31 15:00"},
                  {"Sa", "00:00:00", true, "2024-05-15 10:00"},
+                 {"MoMiFr", "09:07:34", false, "2024-05-15 10:00"},
+                 {"Jeden Tag", "00:00:45", true, "2024-05-15 23:58"},
                  {"", "08:00:00", false, "2024-05-15 10:00"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.rule) + " " + c.time + " from " + c.base);
@@ -399,9 +424,12 @@ TEST_F(JobEditorsWin, NextStartsAgreeWithTheNextstartTool) {
             Lines(Output("\"" + toolPath + "\" \"" + c.rule + "\" " + c.time + (c.interval ? " interval" : " fixed") +
                          " \"" + c.base + "\" 5"));
         ASSERT_EQ(printed.size(), 5u);
+        // Seconds shown when a start has any.
+        bool seconds = false;
+        for (const std::string& p : printed) seconds |= ParseDateTime(p)->ms / kMsPerSecond % 60 != 0;
         size_t i = 1;
         for (; i < listed.size() && listed[i].rfind("kein", 0) != 0 && listed[i].rfind("danach", 0) != 0; ++i)
-            EXPECT_EQ(listed[i], FormatListedStart(*ParseDateTime(printed[i - 1]))) << i;
+            EXPECT_EQ(listed[i], FormatListedStart(*ParseDateTime(printed[i - 1]), seconds)) << i;
         if (i < listed.size()) {  // the words: the tool's next start does not move on
             const DateTime from = i == 1 ? *ParseDateTime(c.base) : *ParseDateTime(printed[i - 2]);
             EXPECT_EQ(*ParseDateTime(printed[i - 1]), from);
@@ -458,25 +486,6 @@ TEST_F(JobEditorsWin, FileButtonPutsTheChosenPathIntoPfad) {
     EXPECT_FALSE(grid.EditorVisible());
 }
 
-TEST_F(JobEditorsWin, ForcedOperationsAreDrawnWhiteOnRed) {
-    int pfad = Col("dxDBGrid1Pfad");
-    struct Case {
-        int column;
-        const char* text;
-        bool red;
-    } cases[] = {{pfad, "Neustart hart", true},
-                 {pfad, "herunterfahren hart", true},
-                 {pfad, "neustart hart", false},
-                 {pfad, "Neustart", false},
-                 {Col("dxDBGrid1Parameter"), "Neustart hart", false}};
-    for (const auto& c : cases) {
-        COLORREF bg = RGB(1, 2, 3), fg = RGB(4, 5, 6);
-        grid.CustomDrawCell(c.column, 0, c.text, bg, fg);
-        EXPECT_EQ(bg, c.red ? RGB(255, 51, 51) : RGB(1, 2, 3)) << c.text;
-        EXPECT_EQ(fg, c.red ? RGB(255, 255, 255) : RGB(4, 5, 6)) << c.text;
-    }
-}
-
 // Built beside a grid for 120 dpi, the editors are a quarter larger than at
 // 96 dpi and show the program's font for that resolution.
 TEST(JobEditorsDpi, EditorsScaleWithTheGridsResolution) {
@@ -514,7 +523,9 @@ TEST(JobEditorsDpi, EditorsScaleWithTheGridsResolution) {
         return sizes;
     };
     const Sizes at96 = build(96), at120 = build(120);
-    EXPECT_EQ(at120.dayListWidth, at96.dayListWidth * 5 / 4);
+    // The day list is as wide as its popup, which also holds the lines of starts.
+    EXPECT_GT(at120.dayListWidth, at96.dayListWidth);
+    EXPECT_GE(at120.dayListWidth, 150);  // 120 at 96 dpi
     EXPECT_EQ(at120.timeFieldWidth, at96.timeFieldWidth * 5 / 4);
     EXPECT_GT(at120.timeFieldHeight, at96.timeFieldHeight);
     EXPECT_GT(at120.dayItemHeight, at96.dayItemHeight);

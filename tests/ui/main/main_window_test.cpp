@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <mutex>
@@ -20,10 +21,12 @@
 #include "app/Autostart.h"
 #include "jobs/Tables.h"
 #include "tests/jobs/TempDir.h"
+#include "tests/win/Keyboard.h"
 #include "tests/win/NavigatorClick.h"
 #include "tests/win/WaitDialog.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/main/VistorelIds.h"
+#include "win/Desktop.h"
 #include "win/Subclass.h"
 
 namespace qv::ui {
@@ -179,10 +182,113 @@ protected:
         c.FieldByName("Pfad").SetAsString(dir.path() + file);
         c.FieldByName("Aktiv").SetAsString("Y");
         c.FieldByName("nacholen").SetAsString(nacholen);
+        c.FieldByName("WindowState").SetAsString("Standard");
+        c.FieldByName("Intervall").SetAsString("N");
         c.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime(start));
         c.Post();
     }
     bool Checked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    // The window shown and in the foreground, as after a start, with the
+    // keyboard on the grid.
+    void ShowInFront() {
+        window->ShowAtStart(SW_SHOWNORMAL);
+        SetForegroundWindow(window->hwnd());
+        SetFocus(window->grid().hwnd());
+        Loop(300);
+    }
+    // The program's message loop: keyboard navigation first.
+    void Loop(DWORD ms) {
+        qv::testing::RunLoop(ms, [this](MSG* m) { return window && window->PreTranslate(m); });
+    }
+    void Keys(std::initializer_list<WORD> chord, DWORD ms = 150) {
+        qv::testing::Chord(chord);
+        Loop(ms);
+    }
+    void Type(const std::string& text) {
+        qv::testing::TypeText(text);
+        Loop(150);
+    }
+    grid::Grid& JobGrid() { return dynamic_cast<JobGridView&>(window->grid()).grid(); }
+    // The keyboard to a column of the grid's focused row, by Tab and Shift+Tab.
+    void KeyTo(const char* column) {
+        grid::Grid& g = JobGrid();
+        const int target = g.model().FindColumn(column);
+        for (int i = 0; i < 12 && g.FocusedColumn() != target; ++i) {
+            if (g.FocusedColumn() < target)
+                Keys({VK_TAB});
+            else
+                Keys({VK_SHIFT, VK_TAB});
+        }
+    }
+    // A field of the stored job whose Pfad ends with pfad, as another session reads it.
+    std::string Stored(const std::string& pfad, const char* field) {
+        engine::Session other("check");
+        engine::Cursor c(other, dir.path() + "timer.dat");
+        c.Open();
+        for (c.First(); !c.Eof(); c.Next()) {
+            const std::string p = c.FieldByName("Pfad").AsString();
+            if (p.size() >= pfad.size() && p.compare(p.size() - pfad.size(), pfad.size(), pfad) == 0) {
+                engine::Field& f = c.FieldByName(field);
+                return f.type() == engine::FieldType::DateTime ? FormatDateTime(f.AsDateTime())
+                       : f.type() == engine::FieldType::Time   ? FormatTime(f.AsTime()).substr(0, 8)
+                                                               : f.AsString();
+            }
+        }
+        return "(no such job)";
+    }
+    // What a control shows on the screen, pixel by pixel.
+    static std::vector<COLORREF> Pixels(HWND control) {
+        RECT rc{};
+        GetClientRect(control, &rc);
+        std::vector<COLORREF> px;
+        HDC dc = GetDC(control);
+        for (int y = 0; y < rc.bottom; ++y)
+            for (int x = 0; x < rc.right; ++x) px.push_back(GetPixel(dc, x, y));
+        ReleaseDC(control, dc);
+        return px;
+    }
+    // The current row's value as its cell shows it.
+    std::string Cell(const char* field) {
+        return dynamic_cast<JobGridView&>(window->grid()).source()->Value(field);
+    }
+    // The first descendant of parent of the window class.
+    static HWND OfClass(HWND parent, const char* cls) {
+        struct Args {
+            const char* cls;
+            HWND found;
+        } a{cls, nullptr};
+        EnumChildWindows(
+            parent,
+            [](HWND w, LPARAM lp) __attribute__((stdcall)) -> BOOL {
+                auto* a = reinterpret_cast<Args*>(lp);
+                char name[64] = {};
+                GetClassNameA(w, name, sizeof name);
+                if (lstrcmpiA(name, a->cls) != 0) return TRUE;
+                a->found = w;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&a));
+        return a.found;
+    }
+    // Clicks a day in a month calendar, found by the calendar's hit test.
+    static bool ClickDay(HWND calendar, int year, int month, int day) {
+        RECT rc{};
+        GetClientRect(calendar, &rc);
+        for (int y = 0; y < rc.bottom; y += 2)
+            for (int x = 0; x < rc.right; x += 2) {
+                MCHITTESTINFO hit{};
+                hit.cbSize = MCHITTESTINFO_V1_SIZE;
+                hit.pt = {x, y};
+                SendMessageA(calendar, MCM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+                if (hit.uHit != MCHT_CALENDARDATE || hit.st.wYear != year || hit.st.wMonth != month ||
+                    hit.st.wDay != day)
+                    continue;
+                SendMessageA(calendar, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x + 2, y + 2));
+                SendMessageA(calendar, WM_LBUTTONUP, 0, MAKELPARAM(x + 2, y + 2));
+                return true;
+            }
+        return false;
+    }
 
     qv::testing::TempDir dir;
     FakeClock clock;
@@ -665,6 +771,7 @@ TEST_F(MainWindowTest, LayoutWidthsSurviveRestartsWithoutGrowing) {
 // saves the widths as they were, so they do not shrink from start to start.
 TEST_F(MainWindowTest, AbsurdStoredWidthsAreIgnoredAndUnscaledWidthsAreSavedUnchanged) {
     const std::string ini = dir.path() + "Quarvelin.ini";
+    int startzeitBeyondDesign = 0;
     qv::testing::WriteFile(ini,
                            "[\\Gitter\\Band\\Band0]\r\nID=0\r\nWidth=2147483647\r\n"
                            "[\\Gitter\\Columns\\dxDBGrid1Pfad]\r\nWidth=999999999\r\n"
@@ -676,6 +783,9 @@ TEST_F(MainWindowTest, AbsurdStoredWidthsAreIgnoredAndUnscaledWidthsAreSavedUnch
         EXPECT_EQ(w.grid().ColumnWidth("Pfad"), 190);
         EXPECT_EQ(w.grid().ColumnWidth("Aktiv"), 30);
         EXPECT_EQ(w.grid().ColumnWidth("Paramter"), 80);
+        // Startzeit at its design width, or wider where its dates need it.
+        startzeitBeyondDesign = w.grid().ColumnWidth("Startzeit") - 119;
+        EXPECT_GE(startzeitBeyondDesign, 0);
         DestroyWindow(w.hwnd());
         window.reset();
     }
@@ -684,7 +794,8 @@ TEST_F(MainWindowTest, AbsurdStoredWidthsAreIgnoredAndUnscaledWidthsAreSavedUnch
         const size_t at = text.find("Width=", text.find("[\\Gitter\\Band\\Band0]"));
         return text.substr(at, text.find('\r', at) - at);
     };
-    EXPECT_EQ(band(), "Width=750");  // the design widths of the shown columns, Parameter at 80
+    // The design widths of the shown columns, Parameter at 80.
+    EXPECT_EQ(band(), "Width=" + std::to_string(750 + startzeitBeyondDesign));
 
     // At 120 dpi, start-up never scaling (it ended before): 80 stays 80.
     Build(120);
@@ -857,5 +968,451 @@ TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
     EXPECT_EQ(balloons.size(), 1u);
 }
 
+// --- The keyboard, the focus and the look, tried as a user would ------------
+// Keys go in through SendInput and the window's own message loop (Loop), as
+// they come from a keyboard.
+
+// The start-time popup is open on a new row while a tick runs a due job
+// elsewhere, posting the new row and rereading the grid, which moves the row
+// to its place in row order: the day the user chose still goes into the
+// cell when the popup closes, and from there into the table.
+TEST_F(MainWindowTest, AChoiceInTheStartTimePopupSurvivesATick) {
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\n");
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("fehlt.exe", "", "2024-05-15 10:00:30");  // due once the clock moves on
+    w.data().tblTimer.Refresh();
+    ShowInFront();
+    grid::Grid& g = JobGrid();
+    Keys({VK_INSERT});  // a new row before the due job's, where the navigator's "+" puts it
+    Type("MoMiFr");
+    Keys({VK_TAB});
+    Type("8:00");
+    Keys({VK_TAB});
+    Type("c:\\x.exe");
+    KeyTo("dxDBGrid1Startzeit");
+    Keys({VK_F4});
+    ASSERT_TRUE(g.PopupOpen());
+    ASSERT_TRUE(ClickDay(OfClass(g.PopupWindow(), MONTHCAL_CLASSA), 2024, 5, 20));
+    clock.Advance(60 * 1000);
+    Loop(2500);  // a tick: the due job runs, the new row is posted and moves
+    engine::Cursor& log = w.data().tblLog;
+    log.Refresh();
+    EXPECT_EQ(log.RecordCount(), 1);
+    Keys({VK_RETURN});
+    EXPECT_FALSE(g.PopupOpen());
+    EXPECT_EQ(Cell("Pfad"), "c:\\x.exe");
+    EXPECT_EQ(Cell("Startzeit"), "20.05.2024 10:00:00");
+    qv::testing::ClickNavigatorButton(Item(ids::kNavigator), 7, 10);  // post
+    EXPECT_TRUE(errors.empty()) << errors[0];
+    EXPECT_EQ(Stored("c:\\x.exe", "Startzeit"), "2024-05-20 10:00:00.000");
+}
+
+// A new row put in among many: while its Parameter is being typed a tick
+// posts the row and rereads the grid, which moves the row to the end. The
+// text typed stays in the editor, the row stays selected and in view, and
+// the navigator's post stores it.
+TEST_F(MainWindowTest, ARowJustInsertedStaysSelectedAndInViewAndKeepsWhatIsTypedWhenATickComes) {
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\n");
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    for (int i = 0; i < 40; ++i) AddDueJob("job" + std::to_string(i) + ".exe", "", "2024-05-16 09:00");
+    AddDueJob("fehlt.exe", "", "2024-05-15 10:00:30");
+    w.data().tblTimer.Refresh();
+    ShowInFront();
+    grid::Grid& g = JobGrid();
+    Keys({VK_DOWN});
+    Keys({VK_DOWN});
+    Keys({VK_INSERT});
+    Type("Jeden Tag");
+    Keys({VK_TAB});
+    Type("8:00");
+    Keys({VK_TAB});
+    Type("c:\\neu.exe");
+    Keys({VK_TAB});
+    Type("/still");
+    ASSERT_EQ(g.FocusedRow(), 2);
+    clock.Advance(60 * 1000);
+    Loop(2500);
+    EXPECT_EQ(w.data().tblTimer.state(), engine::DatasetState::Browse);  // the tick posted it
+    EXPECT_EQ(Cell("Pfad"), "c:\\neu.exe");
+    EXPECT_EQ(g.FocusedRow(), 41);
+    EXPECT_GE(g.FocusedRow(), g.model().topRow());
+    EXPECT_LT(g.FocusedRow(), g.model().topRow() + g.model().VisibleRowCount());
+    ASSERT_TRUE(g.EditorVisible());
+    EXPECT_EQ(Text(g.EditorWindow()), "/still");
+    qv::testing::ClickNavigatorButton(Item(ids::kNavigator), 7, 10);
+    EXPECT_EQ(Stored("c:\\neu.exe", "Paramter"), "/still");
+}
+
+// A click into a time cell selects its text, so typing replaces it; Ctrl+A
+// selects all in the editor. A time the row refuses is said the moment the
+// navigator's post is pressed, and nothing is saved; a good one is saved.
+TEST_F(MainWindowTest, ATimeTypedIntoAClickedCellReplacesItAndTheNavigatorsPostSaysWhatIsWrong) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("a.exe", "", "2024-05-16 08:00");  // Uhrzeit 08:00:00
+    w.data().tblTimer.Refresh();
+    ShowInFront();
+    grid::Grid& g = JobGrid();
+    const grid::Rect cell = g.model().CellRect(0, g.model().FindColumn("dxDBGrid1Uhrzeit"));
+    const LPARAM middle = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    SendMessageA(g.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, middle);
+    SendMessageA(g.hwnd(), WM_LBUTTONUP, 0, middle);
+    Loop(100);
+    ASSERT_TRUE(g.EditorVisible());
+    Type("13:00");
+    EXPECT_EQ(Text(g.EditorWindow()), "13:00");
+    Keys({VK_CONTROL, 'A'});
+    Type("12:00:13:00:0000");
+    qv::testing::ClickNavigatorButton(Item(ids::kNavigator), 7, 10);
+    Loop(100);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "'12:00:13:00:0000' ist keine g\xfcltige Zeit");
+    EXPECT_EQ(Stored("a.exe", "Uhrzeit"), "08:00:00");
+    EXPECT_EQ(GetFocus(), g.EditorWindow());  // back in the editor to correct it
+    Keys({VK_CONTROL, 'A'});
+    Type("14:30");
+    qv::testing::ClickNavigatorButton(Item(ids::kNavigator), 7, 10);
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_EQ(Stored("a.exe", "Uhrzeit"), "14:30:00");
+}
+
+// Alt+Down opens each popup and drop-down of the grid, and the keys work in
+// it at once: the day-rule popup (Wine would otherwise open the popup's
+// window menu when Alt is let go), the start-time popup, the WindowState list
+// and the operation list of the action column; F4 does the same.
+TEST_F(MainWindowTest, AltDownAndF4OpenEveryDropDownOfTheGridWithTheKeyboardWorkingInIt) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("a.exe", "", "2024-05-16 08:00");  // "Jeden Tag"
+    w.data().tblTimer.Refresh();
+    ShowInFront();
+    grid::Grid& g = JobGrid();
+
+    KeyTo("dxDBGrid1Wochentag");
+    // Alt let go before the arrow: under Wine the release alone would open
+    // the popup's window menu, which would then take every key.
+    qv::testing::KeyEvents({{VK_MENU, true}, {VK_DOWN, true}, {VK_MENU, false}, {VK_DOWN, false}});
+    Loop(150);
+    ASSERT_TRUE(g.PopupOpen());
+    Keys({VK_DOWN});   // from Montag to Dienstag
+    Keys({VK_SPACE});  // ticked: "Jeden Tag" goes
+    Keys({VK_RETURN});
+    EXPECT_FALSE(g.PopupOpen());
+    EXPECT_EQ(Cell("Wochentag"), "Di");
+
+    KeyTo("dxDBGrid1Startzeit");
+    qv::testing::KeyEvents({{VK_MENU, true}, {VK_DOWN, true}, {VK_MENU, false}, {VK_DOWN, false}});
+    Loop(150);
+    ASSERT_TRUE(g.PopupOpen());
+    Keys({VK_RIGHT});  // the calendar: a day later
+    Keys({VK_RETURN});
+    EXPECT_FALSE(g.PopupOpen());
+    EXPECT_EQ(Cell("Startzeit"), "17.05.2024 08:00:00");
+
+    KeyTo("dxDBGrid1WindowState");
+    Keys({VK_MENU, VK_DOWN});
+    Keys({VK_DOWN});  // "maximiert"
+    Keys({VK_RETURN});
+    Keys({VK_RETURN});
+    EXPECT_EQ(Cell("WindowState"), "maximiert");
+
+    KeyTo("dxDBGrid1Pfad");
+    Keys({VK_F4});
+    ASSERT_TRUE(IsWindowVisible(OfClass(w.hwnd(), "ListBox")));
+    Keys({VK_DOWN});
+    Keys({VK_DOWN});  // the arrows choose nothing yet
+    EXPECT_EQ(Cell("Pfad"), dir.path() + "a.exe");
+    Keys({VK_RETURN});
+    EXPECT_EQ(Cell("Pfad"), "herunterfahren hart");
+    EXPECT_FALSE(IsWindowVisible(OfClass(w.hwnd(), "ListBox")));
+    EXPECT_EQ(GetFocus(), g.hwnd());
+    Keys({VK_MENU, VK_DOWN});
+    ASSERT_TRUE(IsWindowVisible(OfClass(w.hwnd(), "ListBox")));
+    Keys({VK_ESCAPE});
+    EXPECT_FALSE(IsWindowVisible(OfClass(w.hwnd(), "ListBox")));
+    EXPECT_EQ(Cell("Pfad"), "herunterfahren hart");
+
+    KeyTo("dxDBGrid1Wochentag");
+    Keys({VK_F4});
+    ASSERT_TRUE(g.PopupOpen());
+    Keys({VK_ESCAPE});  // one Escape closes it
+    EXPECT_FALSE(g.PopupOpen());
+    EXPECT_TRUE(errors.empty()) << errors[0];
+}
+
+// The start-time popup by the keyboard alone: Tab goes between the calendar
+// and the time field, the arrows move the calendar's day, Escape cancels and
+// Enter takes the choice from either control; the day-rule popup likewise.
+TEST_F(MainWindowTest, BothPopupsGoByTheKeyboardEscapeCancelsEnterTakes) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("a.exe", "", "2024-05-16 08:00");
+    w.data().tblTimer.Refresh();
+    ShowInFront();
+    grid::Grid& g = JobGrid();
+    KeyTo("dxDBGrid1Startzeit");
+    Keys({VK_F4});
+    ASSERT_TRUE(g.PopupOpen());
+    HWND calendar = OfClass(g.PopupWindow(), MONTHCAL_CLASSA);
+    HWND timeField = OfClass(g.PopupWindow(), DATETIMEPICK_CLASSA);
+    EXPECT_EQ(GetFocus(), calendar);
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), timeField);
+    Keys({VK_SHIFT, VK_TAB});
+    EXPECT_EQ(GetFocus(), calendar);
+    Keys({VK_DOWN});  // a week later
+    Keys({VK_ESCAPE});
+    EXPECT_FALSE(g.PopupOpen());
+    EXPECT_EQ(Cell("Startzeit"), "16.05.2024 08:00:00");  // cancelled: as it was
+    EXPECT_EQ(w.data().tblTimer.state(), engine::DatasetState::Browse);
+
+    Keys({VK_F4});
+    ASSERT_TRUE(g.PopupOpen());
+    Keys({VK_NEXT});  // a month later
+    Keys({VK_TAB});
+    Keys({VK_UP});  // the hours of the time field, one on
+    Keys({VK_ESCAPE});
+    EXPECT_EQ(Cell("Startzeit"), "16.05.2024 08:00:00");
+
+    Keys({VK_F4});
+    Keys({VK_NEXT});
+    Keys({VK_TAB});
+    Keys({VK_UP});
+    Keys({VK_RETURN});  // from the time field
+    EXPECT_FALSE(g.PopupOpen());
+    EXPECT_EQ(Cell("Startzeit"), "16.06.2024 09:00:00");
+
+    KeyTo("dxDBGrid1Wochentag");
+    Keys({VK_F4});
+    Keys({VK_SPACE});  // Montag beside "Jeden Tag": "Jeden Tag" goes
+    Keys({VK_ESCAPE});
+    EXPECT_EQ(Cell("Wochentag"), "Jeden Tag");
+    Keys({VK_F4});
+    Keys({VK_SPACE});
+    Keys({VK_RETURN});
+    EXPECT_EQ(Cell("Wochentag"), "Mo");
+    EXPECT_TRUE(errors.empty()) << errors[0];
+    EXPECT_TRUE(boxes.empty());
+}
+
+// Tab leaves the job grid at its last cell and Shift+Tab at its first,
+// Ctrl+Tab at once; the navigator is a tab stop whose buttons the arrows
+// choose and the space bar presses; in the log viewer Tab goes on from the
+// grid to the navigator and "Alle löschen".
+TEST_F(MainWindowTest, TabLeavesTheGridsAndTheNavigatorsAndButtonsGoByTheKeyboard) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("a.exe", "", "2024-05-16 08:00");
+    AddDueJob("b.exe", "", "2024-05-16 08:00");
+    w.data().tblTimer.Refresh();
+    w.data().AppendLogEntry("C:\\a.exe", "Datei nicht gefunden");
+    ShowInFront();
+    grid::Grid& g = JobGrid();
+    HWND nav = Item(ids::kNavigator);
+    Keys({VK_CONTROL, VK_END});
+    Keys({VK_END});
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), nav);
+    Keys({VK_SHIFT, VK_TAB});
+    EXPECT_EQ(GetFocus(), g.hwnd());
+    Keys({VK_CONTROL, VK_HOME});
+    Keys({VK_HOME});
+    Keys({VK_SHIFT, VK_TAB});  // before the grid: the window's last tab stop
+    EXPECT_EQ(GetFocus(), Item(ids::btnHelp));
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), g.hwnd());
+    Keys({VK_RIGHT});
+    Keys({VK_CONTROL, VK_TAB});
+    EXPECT_EQ(GetFocus(), nav);
+
+    // The navigator: Right four times is "+", Right four more "Bearbeiten abbrechen".
+    for (int i = 0; i < 4; ++i) Keys({VK_RIGHT});
+    Keys({VK_SPACE});
+    EXPECT_EQ(w.data().tblTimer.state(), engine::DatasetState::Insert);
+    for (int i = 0; i < 4; ++i) Keys({VK_RIGHT});
+    Keys({VK_RETURN});
+    EXPECT_EQ(w.data().tblTimer.state(), engine::DatasetState::Browse);
+
+    // The log viewer: from its grid on to "Alle löschen", which asks first.
+    Keys({VK_MENU, 'L'});
+    ASSERT_NE(w.frmLog(), nullptr);
+    HWND logWindow = w.frmLog()->hwnd();
+    EXPECT_EQ(GetForegroundWindow(), logWindow);
+    EXPECT_EQ(GetFocus(), w.frmLog()->grid().hwnd());
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), GetDlgItem(logWindow, TfrmLog::kNavigatorId));
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), GetDlgItem(logWindow, TfrmLog::kButton1Id));
+    answers = {IDYES};
+    Keys({VK_SPACE});
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Wirklich alle Eint\xe4ge l\xf6schen?");
+    EXPECT_EQ(w.data().tblLog.RecordCount(), 0);
+}
+
+// After the window comes back from the tray (or from being minimized) the
+// control that had the focus has it again and takes the keys at once; after a
+// minimized start the grid does.
+TEST_F(MainWindowTest, TheFocusComesBackWhenTheWindowIsRestored) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    ShowInFront();
+    HWND mail = Item(ids::chkMail);
+    SetFocus(mail);
+    Loop(50);
+    ASSERT_TRUE(Checked(ids::chkMail));
+    SendMessageA(w.hwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);  // as the minimize button does
+    Loop(200);
+    SendMessageA(w.hwnd(), WM_COMMAND, ids::Wiederherstellen1, 0);  // the tray menu's "Wiederherstellen"
+    Loop(200);
+    EXPECT_EQ(GetFocus(), mail);
+    Keys({VK_SPACE});
+    EXPECT_FALSE(Checked(ids::chkMail));
+    window.reset();
+
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nminimized=1\r\nmail=1\r\n");
+    TfrmVistorel& again = Build();
+    again.FormCreate();
+    again.ShowAtStart(SW_SHOWNORMAL);
+    Loop(200);
+    SendMessageA(again.hwnd(), WM_COMMAND, ids::Wiederherstellen1, 0);
+    Loop(200);
+    EXPECT_EQ(GetFocus(), again.grid().hwnd());
+    Keys({VK_DOWN});  // an empty table: a first row
+    EXPECT_EQ(again.data().tblTimer.state(), engine::DatasetState::Insert);
+}
+
+// The keyboard's place shows: a control reached by its letter draws its
+// focus rectangle at once (not only after a Tab), the navigator frames the
+// button the keys are on, and the cell of an open editor is framed in the
+// highlight colour, also when its text shows no selection.
+TEST_F(MainWindowTest, TheFocusIsAlwaysVisible) {
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    AddDueJob("a.exe", "", "2024-05-16 08:00");
+    w.data().tblTimer.Refresh();
+    ShowInFront();
+    // "&minimiert starten" by its letter twice: ticked and cleared again, it
+    // now differs from how it looked before by its focus rectangle only.
+    HWND box = Item(ids::chkminimized);
+    const std::vector<COLORREF> before = Pixels(box);
+    Keys({VK_MENU, 'M'});
+    Keys({VK_MENU, 'M'});
+    EXPECT_EQ(GetFocus(), box);
+    EXPECT_FALSE(Checked(ids::chkminimized));
+    EXPECT_NE(Pixels(box), before);
+
+    // The navigator reached by Tab from the grid's last cell frames a button.
+    grid::Grid& g = JobGrid();
+    SetFocus(g.hwnd());
+    HWND nav = Item(ids::kNavigator);
+    const std::vector<COLORREF> bar = Pixels(nav);
+    Keys({VK_CONTROL, VK_END});
+    Keys({VK_END});
+    Keys({VK_TAB});
+    EXPECT_EQ(GetFocus(), nav);
+    EXPECT_NE(Pixels(nav), bar);
+
+    SetFocus(g.hwnd());
+    KeyTo("dxDBGrid1Uhrzeit");
+    Keys({VK_F2});
+    Keys({VK_END});  // the caret at the end: no selection shows
+    ASSERT_TRUE(g.EditorVisible());
+    const grid::Rect cell = g.model().CellRect(g.FocusedRow(), g.FocusedColumn());
+    RECT rc{};
+    GetClientRect(g.hwnd(), &rc);
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    HGDIOBJ old = SelectObject(dc, bmp);
+    g.PaintTo(dc);
+    const COLORREF frame = GetPixel(dc, cell.left, (cell.top + cell.bottom) / 2);
+    SelectObject(dc, old);
+    DeleteObject(bmp);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(frame, GetSysColor(COLOR_HIGHLIGHT));
+}
+
+// A forced operation is red on the window's very first paint, before
+// anything else is made.
+TEST_F(MainWindowTest, ForcedOperationsAreRedOnTheFirstPaint) {
+    TfrmVistorel& first = Build();
+    first.FormCreate();
+    AddDueJob("a.exe", "", "2024-05-16 08:00");
+    {
+        engine::Session other("tool");
+        engine::Cursor c(other, dir.path() + "timer.dat");
+        c.Open();
+        c.First();
+        c.Edit();
+        c.FieldByName("Pfad").SetAsString("Neustart hart");
+        c.Post();
+    }
+    window.reset();
+    TfrmVistorel& w = Build();
+    w.FormCreate();
+    w.ShowAtStart(SW_SHOWNORMAL);  // shows and paints; the rest comes a moment later
+    grid::Grid& g = JobGrid();
+    const grid::Rect cell = g.model().CellRect(0, g.model().FindColumn("dxDBGrid1Pfad"));
+    HDC dc = GetDC(g.hwnd());
+    const COLORREF shown = GetPixel(dc, cell.left + 2, cell.top + 2);
+    ReleaseDC(g.hwnd(), dc);
+    EXPECT_EQ(shown, RGB(255, 51, 51));
+}
+
+// At the screen's resolution (96, and 120 where the test runs in a prefix of
+// that resolution): the window and the log viewer open inside the work area,
+// and the columns of dates and times hold the texts they show.
+TEST_F(MainWindowTest, AtTheScreensResolutionWindowsFitTheWorkAreaAndNoColumnCutsADate) {
+    const int dpi = win::ScreenDpi();
+    if (const char* expected = std::getenv("QV_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, std::atoi(expected));
+    }
+    TfrmVistorel& w = Build(dpi);
+    w.FormCreate();
+    AddDueJob("a.exe", "", "2024-12-28 20:58:58");
+    w.data().tblTimer.Refresh();
+    w.data().AppendLogEntry("C:\\a.exe", "Datei nicht gefunden");
+    ShowInFront();
+    auto inside = [](HWND window) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        const RECT work = win::WorkAreaNear(r);
+        return r.left >= work.left && r.top >= work.top && r.right <= work.right && r.bottom <= work.bottom;
+    };
+    EXPECT_TRUE(inside(w.hwnd())) << dpi << " dpi";
+    Keys({VK_MENU, 'L'});
+    ASSERT_NE(w.frmLog(), nullptr);
+    EXPECT_TRUE(inside(w.frmLog()->hwnd())) << dpi << " dpi";
+
+    // A column holds its text: the text, its margins and the cell's buttons.
+    auto holds = [](grid::Grid& gr, const char* column, const std::string& text) {
+        const int c = gr.model().FindColumn(column);
+        HDC dc = GetDC(gr.hwnd());
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(gr.hwnd(), WM_GETFONT, 0, 0)));
+        RECT need{};
+        DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+        SelectObject(dc, old);
+        ReleaseDC(gr.hwnd(), dc);
+        const int buttons = gr.model().ButtonCount(c) * gr.model().metrics().buttonWidth;
+        return gr.model().column(c).width >= need.right + 5 + buttons;
+    };
+    grid::Grid& g = JobGrid();
+    EXPECT_TRUE(holds(g, "dxDBGrid1Startzeit", "28.12.2024 20:58:58")) << dpi << " dpi";
+    EXPECT_TRUE(holds(g, "dxDBGrid1Uhrzeit", "20:58:58")) << dpi << " dpi";
+    EXPECT_TRUE(holds(w.frmLog()->grid(), "frmLogZeit", w.frmLog()->source().CellText(0, "Zeit"))) << dpi;
+    // The popups open inside the work area too.
+    SetForegroundWindow(w.hwnd());
+    Loop(100);
+    SetFocus(g.hwnd());
+    KeyTo("dxDBGrid1Startzeit");
+    Keys({VK_F4});
+    ASSERT_TRUE(g.PopupOpen());
+    EXPECT_TRUE(inside(g.PopupWindow())) << dpi << " dpi";
+    Keys({VK_ESCAPE});
+}
 }  // namespace
 }  // namespace qv::ui
