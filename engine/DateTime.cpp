@@ -1,8 +1,8 @@
 #include "engine/DateTime.h"
 
-#include <chrono>
+#include "engine/TimeZone.h"
+
 #include <cstdio>
-#include <ctime>
 
 namespace qv {
 
@@ -172,19 +172,22 @@ std::optional<DateTime> ParseDateTime(const std::string& text) {
     return MakeDateTime(y, mo, d, h, m, s, ms);
 }
 
-DateTime SystemClock::Now() const {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count();
-    const std::time_t secs = static_cast<std::time_t>(ms / 1000);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &secs);
-#else
-    localtime_r(&secs, &local);
-#endif
-    return MakeDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                        local.tm_min, local.tm_sec, static_cast<int>(ms % 1000));
+ClockReading FakeClock::Read() const {
+    ClockReading r;
+    r.utc = utc_;
+    r.zone = zone_;
+    r.local = ToLocal(zone_, utc_);
+    r.ticks = ticks_;
+    return r;
 }
+
+void FakeClock::SetUtc(int64_t utc) {
+    ticks_ += static_cast<uint32_t>(utc - utc_);
+    utc_ = utc;
+}
+
+void FakeClock::Set(DateTime now) { SetUtc(ToUtc(zone_, now, utc_)); }
+
+void FakeClock::SetWall(DateTime now) { utc_ = ToUtc(zone_, now, utc_); }
 
 }  // namespace qv

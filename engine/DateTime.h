@@ -73,29 +73,67 @@ std::string FormatTime(TimeOfDay t);
 std::optional<DateTime> ParseDateTime(const std::string& text);
 std::optional<TimeOfDay> ParseTime(const std::string& text);
 
-// The current local time. Everything that reads the clock takes a Clock, so
-// tests can run every rule against a fake one.
+// A time zone as Windows describes it (TIME_ZONE_INFORMATION): UTC = local +
+// bias + standardBias in standard time, local + bias + daylightBias in summer
+// time, all in minutes. A switch is the week-th (5: last) dayOfWeek (0:
+// Sunday) of month, at hour:minute of the time that is ending. No switches
+// (month 0): a fixed offset all year.
+struct ZoneSwitch {
+    int month = 0, dayOfWeek = 0, week = 0, hour = 0, minute = 0;
+};
+struct TimeZoneRules {
+    int bias = 0, standardBias = 0, daylightBias = 0;
+    ZoneSwitch standardDate, daylightDate;  // to standard time, to summer time
+    bool HasDaylightTime() const {
+        return standardDate.month != 0 && daylightDate.month != 0 && standardBias != daylightBias;
+    }
+};
+
+// One reading of the clock: the local date-time the user sees, the same
+// moment in UTC (milliseconds since 1899-12-30 00:00 UTC), the zone that
+// relates them, and a count of milliseconds that only ever goes on (it wraps
+// after 49.7 days, as GetTickCount does) and ignores clock changes.
+struct ClockReading {
+    DateTime local;
+    int64_t utc = 0;
+    TimeZoneRules zone;
+    uint32_t ticks = 0;
+};
+
+// The current time. Everything that reads the clock takes a Clock, so tests
+// can run every rule against a fake one.
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual DateTime Now() const = 0;
+    virtual ClockReading Read() const = 0;
+    DateTime Now() const { return Read().local; }
 };
 
 class SystemClock final : public Clock {
 public:
-    DateTime Now() const override;
+    ClockReading Read() const override;
 };
 
-// A clock the test sets by hand.
+// A clock the test sets by hand; in UTC unless given a zone. Set and Advance
+// are time that passes; SetWall moves only the wall clock, as a user setting
+// the clock does.
 class FakeClock final : public Clock {
 public:
-    explicit FakeClock(DateTime now = {}) : now_(now) {}
-    DateTime Now() const override { return now_; }
-    void Set(DateTime now) { now_ = now; }
-    void Advance(int64_t ms) { now_.ms += ms; }
+    explicit FakeClock(DateTime now = {}) : utc_(now.ms) {}
+    ClockReading Read() const override;
+    void Set(DateTime now);
+    void SetUtc(int64_t utc);
+    void Advance(int64_t ms) {
+        utc_ += ms;
+        ticks_ += static_cast<uint32_t>(ms);
+    }
+    void SetWall(DateTime now);
+    void SetZone(const TimeZoneRules& zone) { zone_ = zone; }
 
 private:
-    DateTime now_;
+    int64_t utc_;
+    uint32_t ticks_ = 0;
+    TimeZoneRules zone_;
 };
 
 }  // namespace qv

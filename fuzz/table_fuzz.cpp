@@ -19,7 +19,7 @@ namespace {
 void ReadEveryRow(engine::Cursor& c, DateTime now) {
     for (c.First(); !c.Eof(); c.Next()) {
         for (int i = 0; i < c.FieldCount(); ++i) ui::FieldDisplayText(c.FieldByIndex(i));
-        CalcNextStart(c, NextStartBase(c, now));
+        CalcNextStart(c, NextStartBase(c, ReadingAt(now)));
     }
 }
 

@@ -349,8 +349,8 @@ void JobData::tblTimerBeforePost(Cursor& dataset) {
         ShowMessage("Bitte geben Sie ein Intervall ein");
         return;
     }
-    const DateTime now = clock_.Now();
-    if (now > dataset.FieldByName("Startzeit").AsDateTime() && RescheduleJob(dataset, now))
+    const ClockReading now = clock_.Read();
+    if (HasPassed(now, dataset.FieldByName("Startzeit").AsDateTime()) && RescheduleJob(dataset, now))
         pendingNotice_ = StuckRuleNotice(dataset);
 }
 

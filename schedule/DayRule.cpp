@@ -1,5 +1,10 @@
 #include "schedule/DayRule.h"
 
+#include "engine/TimeZone.h"
+
+#include <algorithm>
+#include <optional>
+
 namespace qv {
 
 namespace {
@@ -67,13 +72,20 @@ WeekdaySet WeekdaysOfRule(const std::string& rule) {
 bool IsMonthlyRule(const std::string& rule) { return rule == "Monatlich"; }
 
 DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base) {
+    return CalcNextStart(rule, time, mode, base, ReadingAt(base));
+}
+
+DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base,
+                       const ClockReading& now) {
     if (IsMonthlyRule(rule)) return NextMonthly(time, base);
 
     const WeekdaySet days = WeekdaysOfRule(rule);
     const DateTime day0 = DatePart(base);
+    const DateTime afterInterval =
+        mode == StartMode::Interval ? ToLocal(now.zone, ToUtc(now.zone, base, now.utc) + time.ms) : base;
     for (int offset = 0; offset <= 7; ++offset) {
         if (mode == StartMode::Interval) {
-            const DateTime candidate = AddDays(base, offset) + time;
+            const DateTime candidate = AddDays(afterInterval, offset);
             if (HasWeekday(days, DayOfWeek(candidate))) return candidate;
         } else {
             const DateTime candidate = AddDays(day0, offset) + time;
@@ -81,6 +93,42 @@ DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, 
         }
     }
     return base;
+}
+
+namespace {
+
+DateTime Nearer(DateTime to, DateTime before, DateTime after) {
+    return to.ms - before.ms < after.ms - to.ms ? before : after;
+}
+
+DateTime NearestMonthly(TimeOfDay time, int day, DateTime to) {
+    const CivilDateTime c = ToCivil(to);
+    std::optional<DateTime> before, after;
+    for (int m = -1; m <= 1; ++m) {
+        int year = c.year, month = c.month + m;
+        if (month < 1) month += 12, --year;
+        if (month > 12) month -= 12, ++year;
+        if (year < 1 || year > 9999) continue;
+        const DateTime at = MakeDateTime(year, month, std::min(day, DaysInMonth(year, month))) + time;
+        if (at <= to) before = at;
+        if (at >= to && !after) after = at;
+    }
+    if (!before) return after.value_or(to);
+    if (!after) return *before;
+    return Nearer(to, *before, *after);
+}
+
+}  // namespace
+
+DateTime CorrectedStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime start, int64_t delta) {
+    const DateTime moved{start.ms + delta};
+    if (IsMonthlyRule(rule)) return NearestMonthly(time, ToCivil(start).day, moved);
+    if (mode == StartMode::Interval || NamesNoWeekday(rule)) return moved;
+    const DateTime after = CalcNextStart(rule, time, StartMode::Fixed, DateTime{moved.ms - 1});
+    // Eight days back there is a start of every rule that names a weekday.
+    DateTime before = CalcNextStart(rule, time, StartMode::Fixed, AddDays(moved, -8));
+    for (DateTime next; (next = CalcNextStart(rule, time, StartMode::Fixed, before)) <= moved;) before = next;
+    return Nearer(moved, before, after);
 }
 
 std::vector<DateTime> NextStarts(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base,

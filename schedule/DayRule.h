@@ -43,6 +43,19 @@ enum class StartMode { Fixed, Interval };
 // Returns base itself when the rule names no weekday. The result is never
 // earlier than base.
 DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base);
+// The same in the zone of a clock reading: an interval is elapsed time, so it
+// keeps its length across the switches of summer time (base read as the
+// moment nearer to now where its wall time happens twice); fixed times, whole
+// days and months keep their wall-clock meaning.
+DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base,
+                       const ClockReading& now);
+
+// A job's start once the clock was set by delta milliseconds (later:
+// positive), so that the start keeps its distance from now: an interval job's
+// moves by delta. A fixed-time job's goes to the start of its rule nearest to
+// start + delta (of two as near the later), and a monthly job's to the nearest
+// same day of a month at its time, so both keep their days and time of day.
+DateTime CorrectedStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime start, int64_t delta);
 
 // The next count starts from base, each counted from the one before, as the
 // tick would store them run after run. A rule that cannot move a start on

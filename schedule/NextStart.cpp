@@ -1,31 +1,35 @@
 #include "schedule/NextStart.h"
 
+#include "engine/TimeZone.h"
+
 namespace qv {
 
-DateTime CalcNextStart(engine::Cursor& job, DateTime base) {
+DateTime CalcNextStart(engine::Cursor& job, DateTime base) { return CalcNextStart(job, base, ReadingAt(base)); }
+
+DateTime CalcNextStart(engine::Cursor& job, DateTime base, const ClockReading& now) {
     const std::string rule = job.FieldByName("Wochentag").AsString();
     const TimeOfDay time = job.FieldByName("Uhrzeit").AsTime();
     const StartMode mode =
         IsYes(job.FieldByName("Intervall").AsString()) ? StartMode::Interval : StartMode::Fixed;
-    return CalcNextStart(rule, time, mode, base);
+    return CalcNextStart(rule, time, mode, base, now);
 }
 
-DateTime NextStartBase(engine::Cursor& job, DateTime now) {
-    if (!IsYes(job.FieldByName("nacholen").AsString())) return now;
+DateTime NextStartBase(engine::Cursor& job, const ClockReading& now) {
+    if (!IsYes(job.FieldByName("nacholen").AsString())) return now.local;
     const engine::Field& start = job.FieldByName("Startzeit");
-    if (start.IsNull() || start.AsDateTime() == DateTime{}) return now;
+    if (start.IsNull() || start.AsDateTime() == DateTime{}) return now.local;
     return start.AsDateTime();
 }
 
-bool StoreNextStart(engine::Cursor& job, DateTime base, DateTime now) {
-    const DateTime next = CalcNextStart(job, base);
+bool StoreNextStart(engine::Cursor& job, DateTime base, const ClockReading& now) {
+    const DateTime next = CalcNextStart(job, base, now);
     job.FieldByName("Startzeit").SetAsDateTime(next);
-    if (next > base || next > now) return false;
+    if (next > base || ToUtc(now.zone, next, now.utc) > now.utc) return false;
     job.FieldByName("Aktiv").SetAsString("N");
     return true;
 }
 
-bool RescheduleJob(engine::Cursor& job, DateTime now) {
+bool RescheduleJob(engine::Cursor& job, const ClockReading& now) {
     return StoreNextStart(job, NextStartBase(job, now), now);
 }
 

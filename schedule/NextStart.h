@@ -5,6 +5,7 @@
 
 #include "engine/DateTime.h"
 #include "engine/Table.h"
+#include "engine/TimeZone.h"
 #include "schedule/DayRule.h"
 
 namespace qv {
@@ -13,13 +14,16 @@ namespace qv {
 // Wochentag, Uhrzeit and Intervall of the current row by field name, nothing
 // else, and changes nothing.
 DateTime CalcNextStart(engine::Cursor& job, DateTime base);
+// The same in the zone of a clock reading (DayRule.h): what the scheduler and
+// a post store.
+DateTime CalcNextStart(engine::Cursor& job, DateTime base, const ClockReading& now);
 
 // The base a rescheduled job counts from: its stored Startzeit when it catches
 // up missed starts (nacholen "Y") and a start has been stored before, the
 // current time otherwise. A catch-up job without a stored start (a new row)
 // counts from now; counting from the empty date-time would replay every day
 // since 1899.
-DateTime NextStartBase(engine::Cursor& job, DateTime now);
+DateTime NextStartBase(engine::Cursor& job, const ClockReading& now);
 
 // Sets Startzeit of the current row (in edit or insert state) to the next
 // start counted from base. Returns true when the job was switched inactive.
@@ -32,11 +36,11 @@ DateTime NextStartBase(engine::Cursor& job, DateTime now);
 // user to fix its rule and switch it on again. A start that merely lies in the
 // past (catch-up) but moved forward is stored unchanged, as is one equal to a
 // base that still lies in the future.
-bool StoreNextStart(engine::Cursor& job, DateTime base, DateTime now);
+bool StoreNextStart(engine::Cursor& job, DateTime base, const ClockReading& now);
 
 // StoreNextStart from NextStartBase: what the scheduler does with a due job and
 // what a post does with a job whose start has passed.
-bool RescheduleJob(engine::Cursor& job, DateTime now);
+bool RescheduleJob(engine::Cursor& job, const ClockReading& now);
 
 // Why the current job's rule cannot move its start on, in a few words that fit
 // the run log ("kein Wochentag", "Intervall 00:00").

@@ -83,8 +83,6 @@ Scheduler::Scheduler(JobData& data, const Clock& clock, SchedulerActions& action
                      std::string computerName)
     : data_(data), clock_(clock), actions_(actions), ui_(ui), computerName_(std::move(computerName)) {}
 
-bool Scheduler::IsOn() const { return ui_.AktivCaption() == kAktivOn; }
-
 Scheduler::~Scheduler() {
     // The last chance for failures the run log did not take: no box any more.
     while (!unlogged_.empty() && data_.tblLog.active() && !data_.tblLog.ReadOnly()) {
@@ -111,11 +109,13 @@ void Scheduler::Tick() noexcept {
         }
         FollowTableFiles();
         FlushLog();
+        const bool clockKnown = FollowClock(clockSet_);
+        clockSet_ = false;
         try {
             Cursor& t2 = data_.tblTimer2;
             // A table that cannot be written was reported at start-up; its
             // jobs cannot be rescheduled, so none is run.
-            if (t2.state() == DatasetState::Browse && !t2.ReadOnly()) {
+            if (on_ && clockKnown && t2.state() == DatasetState::Browse && !t2.ReadOnly()) {
                 Scan();
                 Cleared(kTimerPlace);
                 scanned = true;
@@ -135,6 +135,56 @@ void Scheduler::Tick() noexcept {
     } catch (...) {
     }
     NotifyFailures();
+}
+
+void Scheduler::ClockSet() noexcept {
+    if (inTick_) {
+        clockSet_ = true;
+        return;
+    }
+    FollowClock(true);
+}
+
+void Scheduler::Suspending() noexcept { watch_.Suspending(); }
+void Scheduler::Resumed() noexcept { watch_.Resumed(); }
+
+bool Scheduler::FollowClock(bool confirmed) noexcept {
+    try {
+        const int64_t change = watch_.Observe(clock_.Read(), confirmed);
+        if (change != 0) ShiftStarts(change);
+    } catch (const std::exception& e) {
+        CancelSchedulerEdit();
+        Trouble(kTimerPlace, e);
+    } catch (...) {
+        CancelSchedulerEdit();
+    }
+    return !watch_.Unsettled();
+}
+
+// Rows being edited in the grid keep their start: the post of the edit
+// computes one anew where it has passed.
+void Scheduler::ShiftStarts(int64_t delta) {
+    Cursor& t2 = data_.tblTimer2;
+    atRest_.reset();
+    if (!t2.active() || t2.state() != DatasetState::Browse || t2.ReadOnly()) return;
+    const JobFields& f = data_.tblTimer2Fields;
+    const std::vector<engine::TimedRow> rows =
+        t2.FindTimedRows(DueLookup(), std::nullopt, DateTime{INT64_MAX}, 0, t2.LastRowId());
+    bool moved = false;
+    for (const engine::TimedRow& row : rows) {
+        if (row.time == DateTime{} || !t2.Seek(row.rowid) || t2.RowLocked()) continue;
+        t2.Edit();
+        if (!MissingRequired(t2).empty()) {
+            t2.Cancel();  // the scan switches it off
+            continue;
+        }
+        const StartMode mode = IsYes(f.Intervall->AsString()) ? StartMode::Interval : StartMode::Fixed;
+        f.Startzeit->SetAsDateTime(
+            CorrectedStart(f.Wochentag->AsString(), f.Uhrzeit->AsTime(), mode, f.Startzeit->AsDateTime(), delta));
+        t2.Post();
+        moved = true;
+    }
+    if (moved) RefreshEditor();
 }
 
 void Scheduler::NotifyFailures() noexcept {
@@ -256,9 +306,9 @@ bool Scheduler::Trouble(Place place, const std::exception& error) noexcept {
 
 void Scheduler::Cleared(Place place) { places_[place] = PlaceState{}; }
 
-bool Scheduler::IsDue(DateTime now) const {
+bool Scheduler::IsDue(const ClockReading& now) const {
     const JobFields& f = data_.tblTimer2Fields;
-    return now > f.Startzeit->AsDateTime() && f.Aktiv->AsString() == "Y";
+    return HasPassed(now, f.Startzeit->AsDateTime()) && f.Aktiv->AsString() == "Y";
 }
 
 // Visits the rows a walk over the whole table would run, in its order, at the
@@ -269,7 +319,9 @@ bool Scheduler::IsDue(DateTime now) const {
 void Scheduler::Scan() {
     Cursor& t2 = data_.tblTimer2;
     const engine::TableStamp stamp = t2.Stamp();
-    DateTime seen = clock_.Now();
+    // Rows are looked up by their stored local start up to the latest that
+    // may have passed; whether one has is then decided in UTC.
+    DateTime seen = LatestPassedLocal(clock_.Read());
     if (atRest_ && atRest_->stamp == stamp && !(seen > atRest_->earliest)) return;
     atRest_.reset();
 
@@ -280,16 +332,17 @@ void Scheduler::Scan() {
     bool ran = false;
     for (size_t next = 0;;) {
         // Read per row: a long action earlier in the scan moves the clock on.
-        const DateTime now = clock_.Now();
-        if (now > seen) {
-            MergeLater(rows, next, t2.FindTimedRows(due, seen, now, visited, last));
-            seen = now;
+        const ClockReading now = clock_.Read();
+        const DateTime limit = LatestPassedLocal(now);
+        if (limit > seen) {
+            MergeLater(rows, next, t2.FindTimedRows(due, seen, limit, visited, last));
+            seen = limit;
         }
         if (next == rows.size()) break;
         const engine::TimedRow row = rows[next++];
         visited = row.rowid;
         // Due as the row was when the scan began (the clock may have gone back).
-        if (!(now > row.time) || !t2.Seek(row.rowid) || t2.RowLocked()) continue;
+        if (!HasPassed(now, row.time) || !t2.Seek(row.rowid) || t2.RowLocked()) continue;
         ran = true;
         RunDueRow(now);
     }
@@ -299,7 +352,7 @@ void Scheduler::Scan() {
     atRest_ = AtRest{after, t2.EarliestTime(due).value_or(DateTime{INT64_MAX})};
 }
 
-void Scheduler::RunDueRow(DateTime now) {
+void Scheduler::RunDueRow(const ClockReading& now) {
     Cursor& t2 = data_.tblTimer2;
     const JobFields& f = data_.tblTimer2Fields;
     t2.Edit();
@@ -325,6 +378,7 @@ void Scheduler::RunDueRow(DateTime now) {
         return;
     }
 
+    const std::string skipped = BoundCatchUp(now);
     // Base: the stored start for catch-up, else now. A rule that cannot move
     // the start forward switches the job off after this run instead of making
     // it due at every tick; the run log says so.
@@ -347,6 +401,42 @@ void Scheduler::RunDueRow(DateTime now) {
         HandleFailure(pfad, stuck);
         ReturnTo(row);
     }
+    if (!skipped.empty()) {
+        HandleFailure(pfad, skipped);
+        ReturnTo(row);
+    }
+}
+
+std::string Scheduler::BoundCatchUp(const ClockReading& now) {
+    const JobFields& f = data_.tblTimer2Fields;
+    if (!IsYes(f.nacholen->AsString())) return {};
+    const DateTime stored = f.Startzeit->AsDateTime();
+    if (stored == DateTime{}) return {};  // counted from now anyway
+    const std::string rule = f.Wochentag->AsString();
+    const TimeOfDay time = f.Uhrzeit->AsTime();
+    const StartMode mode = IsYes(f.Intervall->AsString()) ? StartMode::Interval : StartMode::Fixed;
+    // The passed starts from the stored one on; the last kCatchUpLimit kept.
+    DateTime kept[kCatchUpLimit];
+    int count = 0;
+    for (DateTime at = stored;;) {
+        kept[count % kCatchUpLimit] = at;
+        if (++count > kMissedCountLimit) break;
+        const DateTime next = CalcNextStart(rule, time, mode, at, now);
+        if (!(next > at) || !HasPassed(now, next)) break;
+        at = next;
+    }
+    if (count <= kCatchUpLimit) return {};
+    std::string text;
+    if (count > kMissedCountLimit) {
+        // Too far behind to count: this run stands for all of them, and the
+        // next start is counted from now.
+        f.Startzeit->SetAsDateTime(now.local);
+        text = "ü" "ber " + std::to_string(kMissedCountLimit) + " nicht nachgeholt";
+    } else {
+        f.Startzeit->SetAsDateTime(kept[count % kCatchUpLimit]);
+        text = std::to_string(count - kCatchUpLimit) + " Starts nicht nachgeholt";
+    }
+    return text;
 }
 
 void Scheduler::RefreshEditor(int64_t row) {
@@ -419,10 +509,10 @@ void Scheduler::Rearm() {
 void Scheduler::Blink() {
     if (ui_.AktivFlat()) {
         ui_.SetAktivFlat(false);
-        ui_.SetTrayIcon(kTrayIconIdle);
+        ui_.ShowTrayIcon(TrayLook::Idle);
     } else {
         ui_.SetAktivFlat(true);
-        ui_.SetTrayIcon(ui_.ErrorIndicator() ? kTrayIconError : kTrayIconBlink);
+        ui_.ShowTrayIcon(ui_.ErrorIndicator() ? TrayLook::Error : TrayLook::Blink);
     }
 }
 
@@ -436,17 +526,16 @@ void Scheduler::CancelSchedulerEdit() noexcept {
 }
 
 void Scheduler::Toggle() {
-    if (IsOn()) {
+    on_ = !on_;
+    if (!on_) {
         ui_.SetTimerEnabled(false);
-        ui_.SetAktivCaption(kAktivOff);
         ui_.SetAktivFlat(false);
-        ui_.SetAktivDown(false);
-        ui_.SetTrayIcon(kTrayIconIdle);
+        ui_.ShowOnOff(false);
+        ui_.ShowTrayIcon(TrayLook::Idle);
     } else {
         // Inside a tick the tick switches the timer on at its end.
         if (!inTick_) ui_.SetTimerEnabled(true);
-        ui_.SetAktivCaption(kAktivOn);
-        ui_.SetAktivDown(true);
+        ui_.ShowOnOff(true);
     }
 }
 
@@ -463,7 +552,8 @@ void Scheduler::RecalculateCurrentStart() {
     t.LockTable();
     try {
         t.Edit();
-        data_.tblTimerFields.Startzeit->SetAsDateTime(CalcNextStart(t, clock_.Now()));
+        const ClockReading now = clock_.Read();
+        data_.tblTimerFields.Startzeit->SetAsDateTime(CalcNextStart(t, now.local, now));
         t.Post();
     } catch (...) {
         if (t.state() == DatasetState::Edit) {

@@ -13,19 +13,15 @@
 #include "actions/ActionTables.h"
 #include "engine/DateTime.h"
 #include "engine/Table.h"
+#include "schedule/ClockWatch.h"
 
 namespace qv {
 
 class JobData;
 
-// Captions of btnAktiv. The scheduler is on exactly while the caption is kAktivOn.
-inline constexpr char kAktivOn[] = "&Aktiv";
-inline constexpr char kAktivOff[] = "In&aktiv";
-
-// Tray icon indexes of ImageList1.
-inline constexpr int kTrayIconIdle = 0;
-inline constexpr int kTrayIconBlink = 1;
-inline constexpr int kTrayIconError = 2;
+// What the tray icon shows: at rest (and the first blink phase), the second
+// blink phase, or that phase while a failure is unacknowledged.
+enum class TrayLook { Idle, Blink, Error };
 
 // The failures one tick logged: how many, and the first as logged.
 struct TickFailures {
@@ -55,12 +51,12 @@ public:
     virtual ~SchedulerUi() = default;
     virtual bool TimerEnabled() const = 0;
     virtual void SetTimerEnabled(bool enabled) = 0;
-    virtual std::string AktivCaption() const = 0;
-    virtual void SetAktivCaption(const std::string& caption) = 0;
+    // The on/off button shows the scheduler's state (caption and down look).
+    virtual void ShowOnOff(bool on) = 0;
+    // The button's flat look is the blink phase.
     virtual bool AktivFlat() const = 0;
     virtual void SetAktivFlat(bool flat) = 0;
-    virtual void SetAktivDown(bool down) = 0;
-    virtual void SetTrayIcon(int index) = 0;
+    virtual void ShowTrayIcon(TrayLook look) = 0;
     // The error indicator flag (cleared by the user through the window).
     virtual bool ErrorIndicator() const = 0;
     // Sets the flag and shows the error picture in Image1.
@@ -109,13 +105,34 @@ public:
     // still mailed and indicated at once. A row that cannot be run (a
     // required field empty or unreadable) is a failure of its job, switched
     // off.
+    //
+    // Before anything else it reads the clock against a count that ignores
+    // clock changes (ClockWatch): a clock set or corrected by more than a few
+    // seconds moves every active job's start by as much (CorrectedStart), so
+    // a job due in ten minutes is still due in ten minutes. A tick that sees
+    // such a change for the first time waits for the next to confirm it and
+    // runs nothing meanwhile. A tick of a scheduler that is off does nothing.
     void Tick() noexcept;
+
+    // Windows says the clock was set (WM_TIMECHANGE): the change is taken at
+    // once, without waiting for a second reading.
+    void ClockSet() noexcept;
+    // Sleep or hibernation begins, or has ended: the time in between is time
+    // that passed, however the count behaved across it, and missed starts
+    // are caught up as after any pause.
+    void Suspending() noexcept;
+    void Resumed() noexcept;
 
     // Ticks a table held by another program may fail before the box says so
     // (about ten seconds): brief locks of other tools go unmentioned.
     static constexpr int kBusyTicksBeforeBox = 6;
     // Failures kept for the run log at most; later ones are counted and said.
     static constexpr size_t kMaxUnlogged = 1000;
+    // Missed starts a catch-up job replays at most (the latest ones); the
+    // older ones are left out and the run log says how many. Counting stops
+    // at kMissedCountLimit: beyond it the job goes on from now.
+    static constexpr int kCatchUpLimit = 20;
+    static constexpr int kMissedCountLimit = 100000;
 
     // Switches the scheduler off when it is on, on when it is off.
     void Toggle();
@@ -125,14 +142,22 @@ public:
     // window shows them); the table lock is released in every case.
     void RecalculateCurrentStart();
 
-    bool IsOn() const;
+    bool IsOn() const { return on_; }
 
 private:
     // Where an error of the tick comes from; each is named once while it fails.
     enum Place { kTimerPlace, kLogPlace, kEditorPlace, kPlaces };
     void Scan();
-    bool IsDue(DateTime now) const;
-    void RunDueRow(DateTime now);
+    bool IsDue(const ClockReading& now) const;
+    void RunDueRow(const ClockReading& now);
+    // A catch-up job far behind: its stored start moves on to the oldest of
+    // the last kCatchUpLimit missed starts; the run log hears of the rest.
+    // Returns the run log's words for the starts left out, or nothing.
+    std::string BoundCatchUp(const ClockReading& now);
+    // Takes a clock change the watch reports; false while one is unconfirmed.
+    bool FollowClock(bool confirmed) noexcept;
+    // Moves every active job's start by the clock's change.
+    void ShiftStarts(int64_t delta);
     // The editor cursor: the row just stored, or all of it after a scan.
     void RefreshEditor(int64_t row);
     void RefreshEditor();
@@ -162,7 +187,10 @@ private:
     SchedulerActions& actions_;
     SchedulerUi& ui_;
     std::string computerName_;
+    bool on_ = true;
     bool inTick_ = false;
+    bool clockSet_ = false;  // WM_TIMECHANGE during a tick: taken by the next
+    ClockWatch watch_;
     // What the last scan left: the table as it was then and the earliest
     // start of an active job. Until either changes, nothing can be due.
     struct AtRest {

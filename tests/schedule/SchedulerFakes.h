@@ -13,7 +13,7 @@ namespace qv::test {
 
 struct FakeSchedulerUi : SchedulerUi {
     bool timer = true;
-    std::string caption = kAktivOn;
+    std::string caption = "&Aktiv";
     bool flat = false;
     bool down = true;
     bool indicator = false;
@@ -34,12 +34,13 @@ struct FakeSchedulerUi : SchedulerUi {
         timer = on;
         timerCalls.push_back(on);
     }
-    std::string AktivCaption() const override { return caption; }
-    void SetAktivCaption(const std::string& c) override { caption = c; }
+    void ShowOnOff(bool on) override {
+        caption = on ? "&Aktiv" : "In&aktiv";
+        down = on;
+    }
     bool AktivFlat() const override { return flat; }
     void SetAktivFlat(bool f) override { flat = f; }
-    void SetAktivDown(bool d) override { down = d; }
-    void SetTrayIcon(int index) override { trayIcons.push_back(index); }
+    void ShowTrayIcon(TrayLook look) override { trayIcons.push_back(static_cast<int>(look)); }
     bool ErrorIndicator() const override { return indicator; }
     void LightErrorIndicator() override {
         indicator = true;

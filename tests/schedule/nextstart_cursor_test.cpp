@@ -51,7 +51,7 @@ protected:
         if (!(now > data.tblTimer2Fields.Startzeit->AsDateTime()) || !IsYes(data.tblTimer2Fields.Aktiv->AsString()))
             return false;
         Cursor().Edit();
-        RescheduleJob(Cursor(), now);
+        RescheduleJob(Cursor(), ReadingAt(now));
         Cursor().Post();
         return true;
     }
@@ -132,18 +132,18 @@ TEST_F(SchedulerCursorTest, StoreNextStartGuardsOnlyWhenNothingMovesForward) {
     AddJob({"Jeden Tag", "00:00", "Y", nullptr, nullptr});
     Cursor().Edit();
     // Base in the future and equal to the result: stored, job stays on.
-    EXPECT_FALSE(StoreNextStart(Cursor(), At("2024-05-20 10:00"), clock.Now()));
+    EXPECT_FALSE(StoreNextStart(Cursor(), At("2024-05-20 10:00"), clock.Read()));
     EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-20 10:00"));
     EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "Y");
     // Equal to base at or before now: switched off.
-    EXPECT_TRUE(StoreNextStart(Cursor(), clock.Now(), clock.Now()));
+    EXPECT_TRUE(StoreNextStart(Cursor(), clock.Now(), clock.Read()));
     EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "N");
     Cursor().Cancel();
 
     // Moving forward but still in the past (catching up): stored, job stays on.
     Cursor().Edit();
     data.tblTimer2Fields.Uhrzeit->SetAsTime(*ParseTime("01:00"));
-    EXPECT_FALSE(StoreNextStart(Cursor(), At("2024-05-01 10:00"), clock.Now()));
+    EXPECT_FALSE(StoreNextStart(Cursor(), At("2024-05-01 10:00"), clock.Read()));
     EXPECT_EQ(data.tblTimer2Fields.Startzeit->AsDateTime(), At("2024-05-01 11:00"));
     EXPECT_EQ(data.tblTimer2Fields.Aktiv->AsString(), "Y");
     Cursor().Post();

@@ -571,7 +571,7 @@ std::vector<std::string> FullScanTick(JobData& d, const Clock& clock, const std:
             t2.Cancel();
             continue;
         }
-        RescheduleJob(t2, now);
+        RescheduleJob(t2, ReadingAt(now));
         t2.Post();
         d.tblTimer.Refresh();
         ran.push_back(t2.FieldByName("Pfad").AsString());

@@ -436,6 +436,16 @@ LRESULT TfrmVistorel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 BuildRest();
             }
             return 0;
+        case WM_TIMECHANGE:
+            if (scheduler_) scheduler_->ClockSet();
+            return 0;
+        case WM_POWERBROADCAST:
+            if (scheduler_) {
+                if (wp == PBT_APMSUSPEND) scheduler_->Suspending();
+                if (wp == PBT_APMRESUMESUSPEND || wp == PBT_APMRESUMECRITICAL || wp == PBT_APMRESUMEAUTOMATIC)
+                    scheduler_->Resumed();
+            }
+            return TRUE;
         case WM_HELP:
             OnHelp(*reinterpret_cast<const HELPINFO*>(lp));
             return TRUE;

@@ -8,6 +8,10 @@
 
 namespace qv::ui {
 
+// Captions of btnAktiv, for the scheduler's two states.
+inline constexpr char kAktivOn[] = "&Aktiv";
+inline constexpr char kAktivOff[] = "In&aktiv";
+
 class TfrmVistorel::SchedulerPorts : public SchedulerUi, public SchedulerActions {
 public:
     explicit SchedulerPorts(TfrmVistorel& w) : w_(w) {}
@@ -15,14 +19,13 @@ public:
     // SchedulerUi
     bool TimerEnabled() const override { return w_.timerOn_; }
     void SetTimerEnabled(bool enabled) override { w_.SetTimerEnabled(enabled); }
-    std::string AktivCaption() const override { return w_.AktivCaption(); }
-    void SetAktivCaption(const std::string& caption) override {
-        w_.SetAktiv(caption, w_.aktivDown_, w_.aktivFlat_);
-    }
+    void ShowOnOff(bool on) override { w_.SetAktiv(on ? kAktivOn : kAktivOff, on, w_.aktivFlat_); }
     bool AktivFlat() const override { return w_.aktivFlat_; }
     void SetAktivFlat(bool flat) override { w_.SetAktiv(w_.AktivCaption(), w_.aktivDown_, flat); }
-    void SetAktivDown(bool down) override { w_.SetAktiv(w_.AktivCaption(), down, w_.aktivFlat_); }
-    void SetTrayIcon(int index) override { w_.tray_.SetIconIndex(index); }
+    // ImageList1: the two blink phases, then the error picture.
+    void ShowTrayIcon(TrayLook look) override {
+        w_.tray_.SetIconIndex(look == TrayLook::Idle ? 0 : look == TrayLook::Blink ? 1 : 2);
+    }
     bool ErrorIndicator() const override { return w_.errorIndicator_; }
     void LightErrorIndicator() override { w_.LightErrorIndicator(); }
     std::string MailAddress() const override { return w_.MailAddress(); }
