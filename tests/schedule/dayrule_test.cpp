@@ -204,5 +204,35 @@ TEST(CalcNextStart, PropertiesOverAWeekOfBases) {
     }
 }
 
+// After the clock was set by delta a start keeps its distance from now; a
+// fixed or monthly one also its days and its time of day.
+TEST(CorrectedStart, KeepsTheDistanceAndTheRule) {
+    constexpr int64_t kDay = kMsPerDay;
+    struct Case {
+        const char* rule;
+        StartMode mode;
+        const char* time;
+        const char* start;
+        int64_t delta;
+        const char* expected;
+    } cases[] = {
+        {"Jeden Tag", I, "00:01", "2024-05-15 10:01", -kDay, "2024-05-14 10:01"},
+        {"Jeden Tag", I, "00:01", "2024-05-15 10:01", 8 * kDay, "2024-05-23 10:01"},
+        {"Jeden Tag", F, "08:00", "2024-05-16 08:00", -kDay, "2024-05-15 08:00"},
+        {"Jeden Tag", F, "08:00", "2024-05-16 08:00", -3 * kMsPerHour, "2024-05-16 08:00"},
+        {"Jeden Tag", F, "08:00", "2024-05-15 08:00", 30 * kMsPerSecond, "2024-05-15 08:00"},
+        {"MoMiFr", F, "08:00", "2024-05-17 08:00", -kDay, "2024-05-17 08:00"},    // Thu is no day of it
+        {"MoMiFr", F, "08:00", "2024-05-17 08:00", -2 * kDay, "2024-05-15 08:00"},
+        {"Monatlich", F, "08:00", "2024-05-15 08:00", -kDay, "2024-05-15 08:00"},
+        {"Monatlich", F, "08:00", "2024-05-31 08:00", 20 * kDay, "2024-06-30 08:00"},
+        {"Intervall", F, "08:00", "2024-05-15 08:00", kDay, "2024-05-16 08:00"},  // no weekday: moved
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FormatDateTime(CorrectedStart(c.rule, Tm(c.time), c.mode, At(c.start), c.delta)),
+                  FormatDateTime(At(c.expected)))
+            << c.rule << " " << c.start << " " << c.delta;
+    }
+}
+
 }  // namespace
 }  // namespace qv

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -14,6 +15,7 @@
 #include "jobs/JobData.h"
 #include "schedule/NextStart.h"
 #include "schedule/Scheduler.h"
+#include "tests/engine/Zones.h"
 #include "tests/jobs/TempDir.h"
 #include "tests/schedule/SchedulerFakes.h"
 
@@ -30,7 +32,14 @@ struct Job {
     std::optional<DateTime> startzeit;
     std::string aktiv = "Y";
     std::string nacholen;
+    std::string intervall = "N";
 
+    Job& Every(TimeOfDay v) {
+        uhrzeit = v;
+        intervall = "Y";
+        return *this;
+    }
+    Job& At(TimeOfDay v) { uhrzeit = v; return *this; }
     Job& Pfad(std::string v) { pfad = std::move(v); return *this; }
     Job& Wochentag(std::string v) { wochentag = std::move(v); return *this; }
     Job& Start(DateTime v) { startzeit = v; return *this; }
@@ -64,7 +73,7 @@ protected:
         c.FieldByName("Uhrzeit").SetAsTime(j.uhrzeit);
         c.FieldByName("Pfad").SetAsString(j.pfad);
         c.FieldByName("Aktiv").SetAsString(j.aktiv);
-        c.FieldByName("Intervall").SetAsString("N");
+        c.FieldByName("Intervall").SetAsString(j.intervall);
         c.FieldByName("nacholen").SetAsString(j.nacholen);
         if (j.startzeit) c.FieldByName("Startzeit").SetAsDateTime(*j.startzeit);
         c.Post();
@@ -297,6 +306,104 @@ TEST_F(SchedulerTest, SwitchingOffAndOn) {
     EXPECT_TRUE(ui.timer);
     EXPECT_TRUE(ui.down);
     EXPECT_TRUE(scheduler.IsOn());
+
+    // A tick that comes while it is off (a message, not the timer) runs nothing.
+    Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
+    scheduler.Toggle();
+    Tick();
+    EXPECT_TRUE(actions.runs.empty());
+    EXPECT_FALSE(ui.timer);
+}
+
+// The runs of each Pfad while the clock goes on to utcTo, tick by tick.
+std::map<std::string, int> RunsPerPfad(FakeClock& clock, Scheduler& scheduler,
+                                       const test::FakeSchedulerActions& actions, int64_t utcTo) {
+    while (clock.Read().utc < utcTo) {
+        scheduler.Tick();
+        clock.Advance(1500);
+    }
+    std::map<std::string, int> runs;
+    for (const std::string& p : actions.runs) ++runs[p];
+    return runs;
+}
+
+TEST_F(SchedulerTest, AutumnIntervalsKeepTheirLengthAndAFixedTimeRunsOnce) {
+    clock.SetZone(test::Berlin());
+    // Autumn: 02:58 CEST, eight minutes through 03:00 CEST = 02:00 CET.
+    clock.SetUtc(MakeDateTime(2026, 10, 25, 0, 58).ms);
+    Add(Job().Pfad("minute").Every(MakeTime(0, 1)).Start(MakeDateTime(2026, 10, 25, 2, 58, 30)));
+    Add(Job().Pfad("catchup").Every(MakeTime(0, 1)).Nacholen("Y").Start(MakeDateTime(2026, 10, 25, 2, 58, 30)));
+    Add(Job().Pfad("daily").At(MakeTime(2, 30)).Start(MakeDateTime(2026, 10, 25, 2, 30)).Nacholen("Y"));
+    std::map<std::string, int> runs = RunsPerPfad(clock, scheduler, actions, MakeDateTime(2026, 10, 25, 1, 6).ms);
+    EXPECT_EQ(runs["minute"], 8);  // 02:58:30 CEST .. 02:05:30 CET, no hour's gap
+    EXPECT_EQ(runs["catchup"], 8);
+    EXPECT_EQ(runs["daily"], 1);  // its 02:30 CEST had passed; not again at 02:30 CET
+    actions.runs.clear();
+    runs = RunsPerPfad(clock, scheduler, actions, MakeDateTime(2026, 10, 25, 1, 40).ms);
+    EXPECT_EQ(runs["daily"], 0);
+}
+
+TEST_F(SchedulerTest, SpringIntervalsSkipNoStartsOfTheMissingHourAndAFixedTimeRunsAtTheJump) {
+    // 01:44 CET through the jump at 02:00 CET to 03:20 CEST.
+    clock.SetZone(test::Berlin());
+    clock.SetUtc(MakeDateTime(2027, 3, 28, 0, 44).ms);
+    Add(Job().Pfad("quarter").Every(MakeTime(0, 15)).Nacholen("Y").Start(MakeDateTime(2027, 3, 28, 1, 45)));
+    const int64_t halfPastTwo = Add(Job().Pfad("half past two").At(MakeTime(2, 30)).Start(MakeDateTime(2027, 3, 28, 2, 30)));
+    std::map<std::string, int> runs = RunsPerPfad(clock, scheduler, actions, MakeDateTime(2027, 3, 28, 1, 20).ms);
+    EXPECT_EQ(runs["quarter"], 3);  // 01:45 CET, 03:00 and 03:15 CEST: none for the hour that is not
+    EXPECT_EQ(runs["half past two"], 1);  // at the jump
+    EXPECT_EQ(Start(halfPastTwo), MakeDateTime(2027, 3, 29, 2, 30));
+}
+
+TEST_F(SchedulerTest, AClockSetWhileRunningMovesEveryActiveStartByAsMuch) {
+    const int64_t minute = Add(Job().Every(MakeTime(0, 1)).Start(MakeDateTime(2026, 12, 9, 10, 10)));
+    const int64_t daily = Add(Job().Start(MakeDateTime(2026, 12, 10, 8, 0)));
+    const int64_t off = Add(Job().Start(MakeDateTime(2026, 12, 10, 8, 0)).Aktiv("N"));
+    Tick();
+    // Back a day: the first tick that sees it waits, the second takes it.
+    clock.SetWall(MakeDateTime(2026, 12, 8, 10, 0, 1, 500));
+    Tick();
+    EXPECT_EQ(Start(minute), MakeDateTime(2026, 12, 9, 10, 10));
+    Tick();
+    EXPECT_EQ(Start(minute), MakeDateTime(2026, 12, 8, 10, 10));  // still ten minutes ahead
+    EXPECT_EQ(Start(daily), MakeDateTime(2026, 12, 9, 8, 0));     // the next 08:00, no day skipped
+    EXPECT_EQ(Start(off), MakeDateTime(2026, 12, 10, 8, 0));
+    // Forward eight days, as Windows says (WM_TIMECHANGE): taken at once,
+    // and nothing runs for the days that did not pass.
+    clock.SetWall(MakeDateTime(2026, 12, 16, 10, 0, 4, 500));
+    scheduler.ClockSet();
+    EXPECT_EQ(Start(minute), MakeDateTime(2026, 12, 16, 10, 10));
+    for (int i = 0; i < 5; ++i) Tick();
+    EXPECT_TRUE(actions.runs.empty());
+    EXPECT_EQ(Start(daily), MakeDateTime(2026, 12, 17, 8, 0));
+}
+
+TEST_F(SchedulerTest, SleepIsTimeThatPassedAndIsCaughtUp) {
+    Add(Job().Start(MakeDateTime(2026, 12, 10, 8, 0)).Nacholen("Y"));
+    Tick();
+    // The count stands still across sleep (the 95/98 line): the wall clock
+    // alone moves on three days.
+    scheduler.Suspending();
+    clock.SetWall(MakeDateTime(2026, 12, 12, 10, 0));
+    for (int i = 0; i < 6; ++i) Tick();
+    EXPECT_EQ(actions.runs.size(), 3u);  // the 10th, 11th and 12th
+    scheduler.Resumed();
+    Tick();
+    EXPECT_EQ(actions.runs.size(), 3u);
+}
+
+TEST_F(SchedulerTest, CatchUpReplaysTheLastTwentyMissedStartsAndLogsTheRest) {
+    // Every minute, three days behind: 4320 missed starts.
+    const int64_t id = Add(Job().Pfad("flood").Every(MakeTime(0, 1)).Nacholen("Y").Start(
+        DateTime{now0.ms - 3 * kMsPerDay + 30 * kMsPerSecond}));
+    for (int i = 0; i < 40; ++i) Tick();
+    EXPECT_GE(actions.runs.size(), 20u);
+    EXPECT_LE(actions.runs.size(), 21u);  // and the start that passed meanwhile
+    EXPECT_GT(Start(id), clock.Now());
+    ASSERT_EQ(LogRows(), 1);
+    data.tblLog.First();
+    EXPECT_EQ(data.tblLog.FieldByName("Fehler").AsString(), "4300 Starts nicht nachgeholt");
+    EXPECT_EQ(data.tblLog.FieldByName("Pfad").AsString(), "flood");
 }
 
 TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
@@ -701,6 +808,32 @@ TEST(SchedulerScanTest, RunsWhatAWalkOverEveryRowRuns) {
     // The walk had work to compare: jobs ran, and rows were held by an edit.
     EXPECT_GT(ran, 50);
     EXPECT_GT(locked, 5);
+}
+
+ClockReading Reading(int64_t utc, uint32_t ticks) {
+    ClockReading r;
+    r.utc = utc;
+    r.local = DateTime{utc};
+    r.ticks = ticks;
+    return r;
+}
+
+TEST(ClockWatchTest, ChangesAreConfirmedDriftAndSleepAreNot) {
+    ClockWatch w;
+    EXPECT_EQ(w.Observe(Reading(1000000, 0)), 0);
+    EXPECT_EQ(w.Observe(Reading(1001500 + 9000, 1500)), 0);  // 9 s: drift, forgotten
+    EXPECT_EQ(w.Observe(Reading(1003000 + 9000 + 3600000, 3000)), 0);  // an hour on: first seen
+    EXPECT_TRUE(w.Unsettled());
+    EXPECT_EQ(w.Observe(Reading(1004500 + 9000 + 3600000, 4500)), 3600000);
+    EXPECT_FALSE(w.Unsettled());
+    EXPECT_EQ(w.Observe(Reading(1006000 + 9000 - 86400000, 6000), true), -86400000 - 3600000);
+    // Sleep: whatever the count did meanwhile, no change.
+    w.Suspending();
+    EXPECT_EQ(w.Observe(Reading(9000000000, 7500)), 0);
+    EXPECT_EQ(w.Observe(Reading(9000001500, 9000)), 0);
+    EXPECT_FALSE(w.Unsettled());
+    // The count wrapped past 49.7 days: a new start.
+    EXPECT_EQ(w.Observe(Reading(9000003000, 9000 - 100)), 0);
 }
 
 }  // namespace
