@@ -112,6 +112,12 @@ public:
 class SystemClock final : public Clock {
 public:
     ClockReading Read() const override;
+
+private:
+    // The zone as last read from the system; read again once a minute.
+    mutable TimeZoneRules zone_;
+    mutable uint32_t zoneReadAt_ = 0;
+    mutable bool zoneKnown_ = false;
 };
 
 // A clock the test sets by hand; in UTC unless given a zone. Set and Advance

@@ -44,37 +44,24 @@ TimeZoneRules ZoneFromSystem() {
     return z;
 }
 
-// The zone is read again once a minute (the user may change it) and checked
-// against the local time Windows gives: where the rules do not give that time
-// (a zone Windows knows more of than its yearly rule), the offset of the
-// moment counts, without switches.
-class ZoneCache {
-public:
-    TimeZoneRules Get(int64_t utc, uint32_t ticks) {
-        if (!valid_ || ticks - readAt_ > 60000) {
-            zone_ = ZoneFromSystem();
-            SYSTEMTIME st;
-            GetLocalTime(&st);
-            FILETIME ft;
-            SystemTimeToFileTime(&st, &ft);
-            const int64_t local = FileTimeToMs(ft);
-            const int64_t diff = ToLocal(zone_, utc).ms - local;
-            if (diff > 2000 || diff < -2000) {
-                const int64_t offsetMin = (local - utc + (local >= utc ? 30000 : -30000)) / 60000;
-                zone_ = TimeZoneRules{};
-                zone_.bias = static_cast<int>(-offsetMin);
-            }
-            readAt_ = ticks;
-            valid_ = true;
-        }
-        return zone_;
+// Where the rules do not give the local time Windows gives (a zone Windows
+// knows more of than its yearly rule), the offset of the moment counts,
+// without switches.
+TimeZoneRules CheckedZone(int64_t utc) {
+    TimeZoneRules zone = ZoneFromSystem();
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    const int64_t local = FileTimeToMs(ft);
+    const int64_t diff = ToLocal(zone, utc).ms - local;
+    if (diff > 2000 || diff < -2000) {
+        const int64_t offsetMin = (local - utc + (local >= utc ? 30000 : -30000)) / 60000;
+        zone = TimeZoneRules{};
+        zone.bias = static_cast<int>(-offsetMin);
     }
-
-private:
-    bool valid_ = false;
-    uint32_t readAt_ = 0;
-    TimeZoneRules zone_;
-};
+    return zone;
+}
 
 #endif
 
@@ -83,12 +70,17 @@ private:
 ClockReading SystemClock::Read() const {
     ClockReading r;
 #ifdef _WIN32
-    static ZoneCache cache;  // one zone per process, as Windows has one
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
     r.utc = FileTimeToMs(ft);
     r.ticks = GetTickCount();
-    r.zone = cache.Get(r.utc, r.ticks);
+    // The user may change the zone at any time.
+    if (!zoneKnown_ || r.ticks - zoneReadAt_ > 60000) {
+        zone_ = CheckedZone(r.utc);
+        zoneReadAt_ = r.ticks;
+        zoneKnown_ = true;
+    }
+    r.zone = zone_;
 #else
     using namespace std::chrono;
     const int64_t unixMs = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();

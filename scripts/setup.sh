@@ -11,6 +11,9 @@ pkgs=(cmake ninja-build g++ googletest libgtest-dev libsqlite3-dev sqlite3
 # prefix (Marlett, Tahoma, MS Sans Serif) and Arial's metrics; the German
 # locale Wine shows dates in; zip for the release.
 pkgs+=(fp-utils perl fonts-wine fonts-liberation locales zip)
+# A clock that the tests move under the running program (libfaketime), and
+# the zone whose summer time they cross.
+pkgs+=(faketime tzdata)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -169,19 +170,20 @@ protected:
     std::string Log() const { return dir_ + kLogTableFile; }
 
     // A daily job due secondsFromNow from now: the marker job leaving marker,
-    // or a file that does not exist.
+    // or a file that does not exist. every: an interval job instead.
     void AddJob(const std::string& pfad, const std::string& marker, int secondsFromNow,
-                const std::string& table = {}) {
+                const std::string& table = {}, TimeOfDay every = {}, bool catchUp = false) {
         engine::Session session("tool");
         engine::Cursor c(session, table.empty() ? Timer() : table);
         c.Open();
         c.Append();
         c.FieldByName("Wochentag").SetAsString("Jeden Tag");
-        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(3, 0));
+        c.FieldByName("Uhrzeit").SetAsTime(every.ms ? every : MakeTime(3, 0));
         c.FieldByName("Pfad").SetAsString(pfad);
         c.FieldByName("Paramter").SetAsString(marker);
         c.FieldByName("Aktiv").SetAsString("Y");
-        c.FieldByName("Intervall").SetAsString("N");
+        c.FieldByName("Intervall").SetAsString(every.ms ? "Y" : "N");
+        c.FieldByName("nacholen").SetAsString(catchUp ? "Y" : "N");
         c.FieldByName("WindowState").SetAsString("Standard");
         c.FieldByName("Startzeit").SetAsDateTime(DateTime{SystemClock().Now().ms + secondsFromNow * 1000LL});
         c.Post();
@@ -535,6 +537,49 @@ TEST_F(HostileWorld, TrayIconWithShellComesBackWhenTheShellIsMadeAnew) {
 
     PostMessageA(tray, WM_USER + 100, 1, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(main) && !IsIconic(main); }, 10000));
+    CloseAsUser(app, main);
+}
+
+// The clock moves under the running program (libfaketime: moved_clock_test.sh
+// starts Wine at 02:59:20 summer time on the night the clocks go back, in
+// Europe/Berlin, and names the file that moves the clock of every process).
+// An interval job keeps its period through the switch and after the clock is
+// set back a day; a catch-up job two days behind replays twenty starts, and
+// the run log says how many it left out.
+TEST_F(HostileWorld, MovedClock) {
+    const char* stampFile = std::getenv("QV_FAKETIME_FILE");
+    if (!stampFile) GTEST_SKIP() << "runs under moved_clock_test.sh only";
+    const std::string stamp = HostPathToWine(stampFile);
+    const std::string exe = Install(scratch.path());
+    RecordMails();
+    AddJob(dir_ + "marker_job.exe", "every20s.txt", 10, {}, MakeTime(0, 0, 20));
+    AddJob(dir_ + "marker_job.exe", "behind.txt", -2 * 86400, {}, MakeTime(0, 1), true);
+    Program app(exe);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+
+    // 50 s through 03:00 summer time = 02:00 standard time.
+    Sleep(50000);
+    const int acrossTheSwitch = Runs("every20s.txt");
+    std::printf("  every 20 s across the switch: %d runs in 50 s\n", acrossTheSwitch);
+    EXPECT_GE(acrossTheSwitch, 3) << "an interval job stopped at the switch";
+    const int behind = Runs("behind.txt");
+    std::printf("  every minute, two days behind, with catch-up: %d runs\n", behind);
+    EXPECT_GE(behind, 20);
+    EXPECT_LE(behind, 21);
+    const std::vector<std::string> log = LogRows(Log());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(" Starts nicht nachgeholt"), std::string::npos) << log[0];
+
+    // Back a day: the interval job goes on as before.
+    const long long offset = std::atoll(ReadWholeFile(stamp).c_str());
+    const long long back = offset - 86400;  // a bare number would be a moment, not an offset
+    ASSERT_TRUE(WriteWholeFile(stamp, (back >= 0 ? "+" : "") + std::to_string(back) + "\n"));
+    Sleep(30000);
+    const int afterSetBack = Runs("every20s.txt") - acrossTheSwitch;
+    std::printf("  every 20 s, 30 s after the clock was set back a day: %d runs\n", afterSetBack);
+    EXPECT_GE(afterSetBack, 1) << "an interval job stopped when the clock was set back";
+    EXPECT_LE(Runs("behind.txt"), behind + 1);  // now on its minutes
     CloseAsUser(app, main);
 }
 
