@@ -120,8 +120,7 @@ DateTime NearestMonthly(TimeOfDay time, int day, DateTime to) {
 
 }  // namespace
 
-DateTime CorrectedStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime start, int64_t delta) {
-    const DateTime moved{start.ms + delta};
+DateTime CorrectedStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime start, DateTime moved) {
     if (IsMonthlyRule(rule)) return NearestMonthly(time, ToCivil(start).day, moved);
     if (mode == StartMode::Interval || NamesNoWeekday(rule)) return moved;
     const DateTime after = CalcNextStart(rule, time, StartMode::Fixed, DateTime{moved.ms - 1});

@@ -50,12 +50,13 @@ DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, 
 DateTime CalcNextStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime base,
                        const ClockReading& now);
 
-// A job's start once the clock was set by delta milliseconds (later:
-// positive), so that the start keeps its distance from now: an interval job's
-// moves by delta. A fixed-time job's goes to the start of its rule nearest to
-// start + delta (of two as near the later), and a monthly job's to the nearest
-// same day of a month at its time, so both keep their days and time of day.
-DateTime CorrectedStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime start, int64_t delta);
+// A job's start once the clock was set, so that the start keeps its distance
+// from now: moved is the start moved by the change (the caller moves it in
+// UTC, across the switches of summer time). An interval job's start is moved.
+// A fixed-time job's goes to the start of its rule nearest to moved (of two as
+// near the later), and a monthly job's to the nearest same day of a month at
+// its time, so both keep their days and time of day.
+DateTime CorrectedStart(const std::string& rule, TimeOfDay time, StartMode mode, DateTime start, DateTime moved);
 
 // The next count starts from base, each counted from the one before, as the
 // tick would store them run after run. A rule that cannot move a start on

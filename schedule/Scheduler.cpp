@@ -168,9 +168,13 @@ void Scheduler::ShiftStarts(int64_t delta) {
     atRest_.reset();
     if (!t2.active() || t2.state() != DatasetState::Browse || t2.ReadOnly()) return;
     const JobFields& f = data_.tblTimer2Fields;
+    // Starts are moved in UTC: a day back across a switch of summer time is
+    // 24 hours, not the same wall time. Each is read as before the change.
+    const ClockReading now = clock_.Read();
+    const int64_t before = now.utc - delta;
     const std::vector<engine::TimedRow> rows =
         t2.FindTimedRows(DueLookup(), std::nullopt, DateTime{INT64_MAX}, 0, t2.LastRowId());
-    bool moved = false;
+    bool changed = false;
     for (const engine::TimedRow& row : rows) {
         if (row.time == DateTime{} || !t2.Seek(row.rowid) || t2.RowLocked()) continue;
         t2.Edit();
@@ -179,12 +183,13 @@ void Scheduler::ShiftStarts(int64_t delta) {
             continue;
         }
         const StartMode mode = IsYes(f.Intervall->AsString()) ? StartMode::Interval : StartMode::Fixed;
-        f.Startzeit->SetAsDateTime(
-            CorrectedStart(f.Wochentag->AsString(), f.Uhrzeit->AsTime(), mode, f.Startzeit->AsDateTime(), delta));
+        const DateTime start = f.Startzeit->AsDateTime();
+        const DateTime moved = ToLocal(now.zone, ToUtc(now.zone, start, before) + delta);
+        f.Startzeit->SetAsDateTime(CorrectedStart(f.Wochentag->AsString(), f.Uhrzeit->AsTime(), mode, start, moved));
         t2.Post();
-        moved = true;
+        changed = true;
     }
-    if (moved) RefreshEditor();
+    if (changed) RefreshEditor();
 }
 
 void Scheduler::NotifyFailures() noexcept {

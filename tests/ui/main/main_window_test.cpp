@@ -936,6 +936,7 @@ TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
                      return TRUE;
                  },
                  [] { return true; }};
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\n");
     TfrmVistorel& w = Build();
     w.FormCreate();
     AddDueJob("fehlt-a.exe");
@@ -952,7 +953,7 @@ TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
                                     log.FieldByName("Fehler").AsString());
     EXPECT_EQ(log.FieldByName("Pfad").AsString(), dir.path() + "fehlt-a.exe");
     EXPECT_EQ(balloons[0].size, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
-    EXPECT_EQ(qv::testing::ReadFile(dir.path() + "Quarvelin.ini"), "[App]\r\nmail=1\r\n");
+    EXPECT_EQ(qv::testing::ReadFile(dir.path() + "Quarvelin.ini"), "[App]\r\nmail=1\r\naktiviert=1\r\n");
 
     ShowWindow(w.hwnd(), SW_HIDE);  // as when minimized into the tray
     SendMessageA(w.Tray().hwnd(), win::TrayIcon::kCallbackMessage, 1, NIN_BALLOONUSERCLICK);
@@ -960,7 +961,7 @@ TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
     ASSERT_NE(w.frmLog(), nullptr);
     EXPECT_TRUE(IsWindowVisible(w.frmLog()->hwnd()));
 
-    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\nfehlerhinweis=0\r\n");
+    qv::testing::WriteFile(dir.path() + "Quarvelin.ini", "[App]\r\nmail=1\r\naktiviert=1\r\nfehlerhinweis=0\r\n");
     AddDueJob("fehlt-c.exe");
     w.TimerTimer();
     log.Refresh();
