@@ -349,20 +349,18 @@ void JobData::AppendLogEntry(const std::string& result) {
 }
 
 void JobData::tblTimerAfterInsert(Cursor& dataset) {
-    dataset.FieldByName("Aktiv").SetAsString("Y");
-    dataset.FieldByName("Intervall").SetAsString("N");
-    dataset.FieldByName("WindowState").SetAsString("Standard");
+    for (const schema::FieldValue& v : schema::kNewJobValues) dataset.FieldByName(v.field).SetAsString(v.value);
 }
 
 void JobData::tblTimerBeforePost(Cursor& dataset) {
     pendingNotice_.clear();
-    if (dataset.FieldByName("Wochentag").AsString() == "Intervall" &&
-        dataset.FieldByName("Uhrzeit").AsTime() == TimeOfDay{0}) {
+    if (dataset.FieldByName(schema::job::kWochentag).AsString() == "Intervall" &&
+        dataset.FieldByName(schema::job::kUhrzeit).AsTime() == TimeOfDay{0}) {
         ShowMessage("Bitte geben Sie ein Intervall ein");
         return;
     }
     const DateTime now = clock_.Now();
-    if (now > dataset.FieldByName("Startzeit").AsDateTime() && RescheduleJob(dataset, now))
+    if (now > dataset.FieldByName(schema::job::kStartzeit).AsDateTime() && RescheduleJob(dataset, now))
         pendingNotice_ = StuckRuleNotice(dataset);
 }
 

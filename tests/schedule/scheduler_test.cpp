@@ -169,7 +169,7 @@ TEST_F(SchedulerTest, StartIsStoredBeforeTheActionRunsWithTheTimerOff) {
     const int64_t id = Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     std::string seen;
     bool timerDuringAction = true;
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         seen = Value(id, "Startzeit");
         timerDuringAction = ui.timer;
         return std::string("OK");
@@ -196,8 +196,8 @@ TEST_F(SchedulerTest, FailuresAreLoggedMailedByTheRuleAndIndicated) {
         ui.address = c.address;
         ui.firstErrorOnly = c.firstErrorOnly;
         actions = test::FakeSchedulerActions{};
-        actions.onRun = [](Cursor& job) {
-            return "Fehler bei " + job.FieldByName("Pfad").AsString().substr(3);
+        actions.onRun = [](const schema::Job& job) {
+            return "Fehler bei " + job.pfad.substr(3);
         };
         Add(Job().Pfad("C:\\a.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
         Add(Job().Pfad("C:\\b.exe").Start(MakeDateTime(2026, 12, 9, 9, 0)));
@@ -303,7 +303,7 @@ TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
     Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     // Off while the first job's countdown or mail lets messages through.
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         if (actions.runs.size() == 1) scheduler.Toggle();
         return std::string("OK");
     };
@@ -317,7 +317,7 @@ TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
     scheduler.Toggle();
     Add(Job().Start(DateTime{clock.Now().ms - 1}));
     bool timerInside = true;
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         scheduler.Toggle();
         scheduler.Toggle();
         timerInside = ui.timer;
@@ -334,8 +334,8 @@ TEST_F(SchedulerTest, ScanGoesOnAfterTheRunningJobWhenTheCursorWasMovedMeanwhile
     Add(Job().Pfad("B").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     Add(Job().Pfad("C").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     // "&Starten" during the countdown walks the scheduler cursor elsewhere.
-    actions.onRun = [](Cursor& job) {
-        if (job.FieldByName("Pfad").AsString() == "A") job.Last();
+    actions.onRun = [this](const schema::Job& job) {
+        if (job.pfad == "A") data.tblTimer2.Last();
         return std::string("OK");
     };
     Tick();
@@ -344,8 +344,8 @@ TEST_F(SchedulerTest, ScanGoesOnAfterTheRunningJobWhenTheCursorWasMovedMeanwhile
     // The same while the mail client of a failure is open.
     actions.runs.clear();
     clock.Advance(24LL * 3600 * 1000);
-    actions.onRun = [](Cursor& job) {
-        return std::string(job.FieldByName("Pfad").AsString() == "A" ? "Datei nicht gefunden" : "OK");
+    actions.onRun = [](const schema::Job& job) {
+        return std::string(job.pfad == "A" ? "Datei nicht gefunden" : "OK");
     };
     actions.onMail = [this] { data.tblTimer2.Last(); };
     Tick();
@@ -377,9 +377,9 @@ TEST_F(SchedulerTest, ErrorInATickIsShownNamingItsTableAndTheJobsStillRun) {
 
 TEST_F(SchedulerTest, EditLeftOpenByAFailureIsCancelled) {
     const int64_t id = Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
-    actions.onRun = [](Cursor& job) -> std::string {
-        job.Edit();
-        job.FieldByName("Pfad").SetAsString("changed");
+    actions.onRun = [this](const schema::Job&) -> std::string {
+        data.tblTimer2.Edit();
+        data.tblTimer2.FieldByName("Pfad").SetAsString("changed");
         throw std::runtime_error("kaputt");
     };
     Tick();
@@ -441,7 +441,7 @@ TEST_F(SchedulerTest, JobTableHeldByAnotherProgramIsTriedAtEveryTickAndNamedOnce
 // mailed and indicated at once, kept, and logged in order with the moment it
 // happened once the log is free again; none twice.
 TEST_F(SchedulerTest, FailuresTheRunLogCannotTakeAreLoggedLaterWithTheirMoment) {
-    actions.onRun = [](Cursor&) { return std::string("Datei nicht gefunden"); };
+    actions.onRun = [](const schema::Job&) { return std::string("Datei nicht gefunden"); };
     ui.firstErrorOnly = false;
     Add(Job().Pfad("C:\\a.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     const DateTime failedAt = clock.Now();
@@ -475,7 +475,7 @@ TEST_F(SchedulerTest, FailuresTheRunLogCannotTakeAreLoggedLaterWithTheirMoment) 
 // meets it is still mailed and indicated, the log is repaired as at start-up
 // and said so once, and the failure is in the repaired log; no error box.
 TEST_F(SchedulerTest, RunLogEmptiedWhileRunningIsRepairedAndTakesTheFailure) {
-    actions.onRun = [](Cursor&) { return std::string("Datei nicht gefunden"); };
+    actions.onRun = [](const schema::Job&) { return std::string("Datei nicht gefunden"); };
     Add(Job().Pfad("C:\\a.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     testing::WriteFile(data.LogTablePath(), "");
     Tick();
@@ -593,7 +593,7 @@ TEST(SchedulerScanTest, RunsWhatAWalkOverEveryRowRuns) {
     Scheduler scheduler{a, clock, actions, ui, "BUERO-PC"};
     // A job's action holds the tick for a while: later rows see a later clock.
     auto slowAction = [&] { clock.Advance(7 * kMsPerMinute); };
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         slowAction();
         return std::string("OK");
     };

@@ -1,5 +1,7 @@
 #include "ui/jobgrid/JobEditors.h"
 
+#include "schema/JobSchema.h"
+
 #include "win/Shell.h"
 
 #include <algorithm>
@@ -367,7 +369,7 @@ void JobEditors::Bind() {
 // ------------------------------------------------------------ next starts
 
 RowRule JobEditors::CurrentRowRule() const {
-    return {source_.Value("Wochentag"), source_.Value("Uhrzeit"), source_.Value("Intervall")};
+    return {source_.Value(schema::job::kWochentag), source_.Value(schema::job::kUhrzeit), source_.Value(schema::job::kIntervall)};
 }
 
 void JobEditors::ShowStarts(StartsPanel& panel, const std::string& text) {
@@ -387,11 +389,11 @@ void JobEditors::ShowStartTimeStarts() {
 }
 
 std::string JobEditors::StartzeitHint(int row) const {
-    const RowRule rule{source_.CellText(row, "Wochentag"), source_.CellText(row, "Uhrzeit"),
-                       source_.CellText(row, "Intervall")};
+    const RowRule rule{source_.CellText(row, schema::job::kWochentag), source_.CellText(row, schema::job::kUhrzeit),
+                       source_.CellText(row, schema::job::kIntervall)};
     const DateTime now = deps_.clock->Now();
     DateTime next{};
-    if (ParseDisplayDateTime(source_.CellText(row, "Startzeit"), next)) return NextStartsTextFrom(rule, now, next);
+    if (ParseDisplayDateTime(source_.CellText(row, schema::job::kStartzeit), next)) return NextStartsTextFrom(rule, now, next);
     return NextStartsText(rule, now);
 }
 
@@ -408,7 +410,7 @@ void JobEditors::SetCheckedItems(const DayItems& items) {
     ShowDayRuleStarts();
 }
 
-void JobEditors::dxDBGrid1WochentagInitPopup(int) { SetCheckedItems(DayItemsFromRule(source_.Value("Wochentag"))); }
+void JobEditors::dxDBGrid1WochentagInitPopup(int) { SetCheckedItems(DayItemsFromRule(source_.Value(schema::job::kWochentag))); }
 
 void JobEditors::chkWochentagChange(int index, bool checked) {
     DayItems items = CheckedItems();
@@ -443,7 +445,7 @@ void JobEditors::SetPopupMoment(DateTime date, TimeOfDay time) {
 
 void JobEditors::dxDBGrid1StartzeitInitPopup(int) {
     DateTime stored{};
-    std::string text = source_.Value("Startzeit");
+    std::string text = source_.Value(schema::job::kStartzeit);
     if (!text.empty() && !ParseDisplayDateTime(text, stored)) stored = DateTime{};
     StartPopupValues v = StartPopupOpen(deps_.clock->Now(), stored);
     SetPopupMoment(v.date, v.time);
@@ -513,7 +515,7 @@ void JobEditors::dxDBGrid1PfadButtonClick(int column, int button) {
         bool chosen = deps_.openFile ? deps_.openFile(main_, path) : DefaultOpenFile(main_, path);
         if (!chosen) return;
         source_.Edit();
-        source_.SetValue("Pfad", path);
+        source_.SetValue(schema::job::kPfad, path);
         return;
     }
     if (button != 1) return;
@@ -596,7 +598,7 @@ void JobEditors::ListBoxClick() {
     source_.Edit();
     if (sel != LB_ERR) {
         int column = grid_.FocusedColumn();
-        std::string field = column >= 0 ? grid_.model().column(column).field : std::string("Pfad");
+        std::string field = column >= 0 ? grid_.model().column(column).field : std::string(schema::job::kPfad);
         source_.SetValue(field, OperationNames()[static_cast<size_t>(sel)]);
     }
     CloseOperationList();

@@ -5,11 +5,12 @@
 
 #include <vector>
 
+#include "schema/JobSchema.h"
 #include "ui/grid/GridModel.h"
 
 namespace qv::ui {
 
 std::vector<grid::Column> JobGridColumns();
-constexpr const char* kJobPreviewField = "Pfad";
+constexpr const char* kJobPreviewField = schema::job::kPfad;
 
 }  // namespace qv::ui
