@@ -347,22 +347,22 @@ HWND JobEditors::Label2() const { return pnlZeit_->label(); }
 HWND JobEditors::edZeit() const { return pnlZeit_->time(); }
 
 void JobEditors::Bind() {
-    grid_.SetPopupControl(Col("dxDBGrid1Wochentag"), dayPanel_->hwnd());
-    grid_.SetPopupControl(Col("dxDBGrid1Startzeit"), pnlZeit_->hwnd());
+    grid_.SetPopupControl(Col(JobColumn::Wochentag), dayPanel_->hwnd());
+    grid_.SetPopupControl(Col(JobColumn::Startzeit), pnlZeit_->hwnd());
     grid_.InitPopup = [this](int column) {
-        if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagInitPopup(column);
-        else if (column == Col("dxDBGrid1Startzeit")) dxDBGrid1StartzeitInitPopup(column);
+        if (column == Col(JobColumn::Wochentag)) dxDBGrid1WochentagInitPopup(column);
+        else if (column == Col(JobColumn::Startzeit)) dxDBGrid1StartzeitInitPopup(column);
     };
     grid_.CloseUp = [this](int column, std::string& text, bool& accept) {
-        if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagCloseUp(column, text, accept);
-        else if (column == Col("dxDBGrid1Startzeit")) dxDBGrid1StartzeitCloseUp(column, text, accept);
+        if (column == Col(JobColumn::Wochentag)) dxDBGrid1WochentagCloseUp(column, text, accept);
+        else if (column == Col(JobColumn::Startzeit)) dxDBGrid1StartzeitCloseUp(column, text, accept);
     };
     grid_.ButtonClick = [this](int column, int button) {
-        if (column == Col("dxDBGrid1Pfad")) dxDBGrid1PfadButtonClick(column, button);
+        if (column == Col(JobColumn::Pfad)) dxDBGrid1PfadButtonClick(column, button);
     };
     grid_.ChangeColumn = [this](int column) { dxDBGrid1ChangeColumn(column); };
     grid_.CellHint = [this](int column, int row) {
-        return column == Col("dxDBGrid1Startzeit") ? StartzeitHint(row) : std::string();
+        return column == Col(JobColumn::Startzeit) ? StartzeitHint(row) : std::string();
     };
 }
 

@@ -19,6 +19,7 @@
 
 #include "engine/DateTime.h"
 #include "ui/jobgrid/JobEditorRules.h"
+#include "ui/jobgrid/JobGridColumns.h"
 #include "ui/grid/CheckList.h"
 #include "ui/grid/Grid.h"
 #include "ui/grid/GridDataSource.h"
@@ -98,7 +99,7 @@ private:
     void ShowDayRuleStarts();
     void ShowStartTimeStarts();
     bool DefaultOpenFile(HWND owner, std::string& path);
-    int Col(const char* name) const { return grid_.model().FindColumn(name); }
+    int Col(JobColumn role) const { return FindJobColumn(grid_.model(), role); }
     // edZeitValidate with its refusal shown; true when the moment passes.
     bool CheckTimeField();
     LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);
