@@ -474,10 +474,7 @@ bool JobEditors::CheckTimeField() {
 void JobEditors::dxDBGrid1StartzeitCloseUp(int, std::string& text, bool& accept) {
     DateTime m = PopupMoment();
     StartCloseResult r = StartPopupClose(deps_.clock->Now(), DatePart(m), TimePart(m), deps_.nextStart);
-    if (!r.message.empty()) {
-        if (deps_.showMessage) deps_.showMessage(main_, r.message);
-        else MessageBoxA(main_, r.message.c_str(), win::AppTitle().c_str(), MB_OK);
-    }
+    if (!r.message.empty() && deps_.showMessage) deps_.showMessage(main_, r.message);
     text = r.text;
     accept = r.accept;
 }

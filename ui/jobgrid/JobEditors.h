@@ -37,7 +37,8 @@ public:
         const Clock* clock = nullptr;
         // CalcNextStart for the editor cursor's current row from base.
         std::function<DateTime(DateTime base)> nextStart;
-        // A message window with an OK button (the start-time refusal).
+        // A message window with an OK button (the start-time refusal): the
+        // window's injected message box, the one way its messages go out.
         std::function<void(HWND owner, const std::string& text)> showMessage;
         // The file dialog: true with the chosen full path, false when cancelled.
         // Left empty, the system's open dialog is used.
