@@ -16,45 +16,29 @@ namespace qv::schema {
 // The job table's fields, in field order. The spellings are the stored ones
 // ("Paramter", "nacholen").
 namespace job {
-inline constexpr char kWochentag[] = "Wochentag";
-inline constexpr char kUhrzeit[] = "Uhrzeit";
-inline constexpr char kPfad[] = "Pfad";
-inline constexpr char kAktiv[] = "Aktiv";
-inline constexpr char kStartzeit[] = "Startzeit";
-inline constexpr char kIntervall[] = "Intervall";
-inline constexpr char kWindowState[] = "WindowState";
-inline constexpr char kParamter[] = "Paramter";
-inline constexpr char kOperation[] = "operation";
-inline constexpr char kID[] = "ID";
-inline constexpr char kNacholen[] = "nacholen";
+inline constexpr char kWochentag[] = "Wochentag", kUhrzeit[] = "Uhrzeit", kPfad[] = "Pfad", kAktiv[] = "Aktiv",
+                      kStartzeit[] = "Startzeit", kIntervall[] = "Intervall", kWindowState[] = "WindowState",
+                      kParamter[] = "Paramter", kOperation[] = "operation", kID[] = "ID", kNacholen[] = "nacholen";
 }  // namespace job
 
 // The run log's fields, in field order.
 namespace runlog {
-inline constexpr char kID[] = "ID";
-inline constexpr char kPfad[] = "Pfad";
-inline constexpr char kFehler[] = "Fehler";
-inline constexpr char kZeit[] = "Zeit";
+inline constexpr char kID[] = "ID", kPfad[] = "Pfad", kFehler[] = "Fehler", kZeit[] = "Zeit";
 }  // namespace runlog
 
 // The values of the flag fields (Aktiv, Intervall, nacholen).
-inline constexpr char kYes[] = "Y";
-inline constexpr char kNo[] = "N";
+inline constexpr char kYes[] = "Y", kNo[] = "N";
 
 // Window states a job's program is started in, in the order the column
 // offers them.
-inline constexpr char kStandard[] = "Standard";
-inline constexpr char kMaximiert[] = "maximiert";
-inline constexpr char kMinimiert[] = "minimiert";
-inline constexpr char kVersteckt[] = "versteckt";
+inline constexpr char kStandard[] = "Standard", kMaximiert[] = "maximiert", kMinimiert[] = "minimiert",
+                      kVersteckt[] = "versteckt";
 inline constexpr std::array<const char*, 4> kWindowStates = {kStandard, kMaximiert, kMinimiert, kVersteckt};
 
 // The operations a job's Pfad can name instead of a file, in the order the
 // action column's list offers them; compared exactly.
-inline constexpr char kHerunterfahren[] = "herunterfahren";
-inline constexpr char kHerunterfahrenHart[] = "herunterfahren hart";
-inline constexpr char kNeustart[] = "Neustart";
-inline constexpr char kNeustartHart[] = "Neustart hart";
+inline constexpr char kHerunterfahren[] = "herunterfahren", kHerunterfahrenHart[] = "herunterfahren hart",
+                      kNeustart[] = "Neustart", kNeustartHart[] = "Neustart hart";
 inline constexpr std::array<const char*, 4> kOperations = {kHerunterfahren, kHerunterfahrenHart, kNeustart,
                                                            kNeustartHart};
 
@@ -70,13 +54,9 @@ inline constexpr std::array<FieldValue, 3> kNewJobValues = {
 struct Job {
     std::string wochentag;
     TimeOfDay uhrzeit;
-    std::string pfad;
-    std::string aktiv;
+    std::string pfad, aktiv;
     DateTime startzeit;
-    std::string intervall;
-    std::string windowState;
-    std::string paramter;
-    std::string operation;
+    std::string intervall, windowState, paramter, operation;
     int64_t id = 0;
     std::string nacholen;
 };
