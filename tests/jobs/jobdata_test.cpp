@@ -7,7 +7,11 @@
 
 #include "jobs/JobData.h"
 #include "jobs/Tables.h"
+#include "schema/JobSchema.h"
 #include "tests/jobs/TempDir.h"
+
+namespace jf = qv::schema::job;
+namespace lf = qv::schema::runlog;
 
 namespace qv {
 namespace {
@@ -329,11 +333,11 @@ TEST_F(OpenTablesTest, JobTableOfThePreviousStructureIsUpgradedKeepingEveryRow) 
         c.Open();
         for (int i = 1; i <= 3; ++i) {
             c.Append();
-            c.FieldByName("Wochentag").SetAsString("MoMiFr");
-            c.FieldByName("Uhrzeit").SetAsTime(MakeTime(7 + i, 30));
-            c.FieldByName("Pfad").SetAsString("C:\\job" + std::to_string(i) + ".exe");
-            c.FieldByName("Aktiv").SetAsString(i == 2 ? "N" : "Y");
-            c.FieldByName("Startzeit").SetAsDateTime(At("2024-05-17 08:30"));
+            c.FieldByName(jf::kWochentag).SetAsString("MoMiFr");
+            c.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(7 + i, 30));
+            c.FieldByName(jf::kPfad).SetAsString("C:\\job" + std::to_string(i) + ".exe");
+            c.FieldByName(jf::kAktiv).SetAsString(i == 2 ? "N" : "Y");
+            c.FieldByName(jf::kStartzeit).SetAsDateTime(At("2024-05-17 08:30"));
             c.Post();
         }
     }
@@ -388,7 +392,7 @@ TEST_F(OpenTablesTest, RunLogHeldByAnotherCopyIsNotTouched) {
         engine::Cursor c(s, log);
         c.Open();
         c.Append();
-        c.FieldByName("Pfad").SetAsString("kept");
+        c.FieldByName(lf::kPfad).SetAsString("kept");
         c.Post();
     }
     const std::string before = testing::ReadFile(log);
@@ -541,7 +545,7 @@ TEST_F(OpenTablesTest, JobTableDeletedOrReplacedWhileRunningIsFollowed) {
         Cursor kept(s, timer + ".bak");
         kept.Open();
         ASSERT_EQ(kept.RecordCount(), 1);
-        EXPECT_EQ(kept.FieldByName("Pfad").AsString(), "C:\\alt.exe");
+        EXPECT_EQ(kept.FieldByName(jf::kPfad).AsString(), "C:\\alt.exe");
     }
 
     // Another job table moved over it: its jobs are the ones now.
@@ -553,10 +557,10 @@ TEST_F(OpenTablesTest, JobTableDeletedOrReplacedWhileRunningIsFollowed) {
         Cursor c(s, other + "timer.dat");
         c.Open();
         c.Append();
-        c.FieldByName("Wochentag").SetAsString("Di");
-        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(9, 0));
-        c.FieldByName("Pfad").SetAsString("C:\\neu.exe");
-        c.FieldByName("Aktiv").SetAsString("Y");
+        c.FieldByName(jf::kWochentag).SetAsString("Di");
+        c.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(9, 0));
+        c.FieldByName(jf::kPfad).SetAsString("C:\\neu.exe");
+        c.FieldByName(jf::kAktiv).SetAsString("Y");
         c.Post();
     }
     PostNewJob("Mo", "08:00", "C:\\zwischen.exe");

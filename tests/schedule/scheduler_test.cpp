@@ -14,8 +14,11 @@
 #include "jobs/JobData.h"
 #include "schedule/NextStart.h"
 #include "schedule/Scheduler.h"
+#include "schema/JobSchema.h"
 #include "tests/jobs/TempDir.h"
 #include "tests/schedule/SchedulerFakes.h"
+
+namespace jf = qv::schema::job;
 
 namespace qv {
 namespace {
@@ -60,15 +63,15 @@ protected:
         Cursor c(session, data.TimerTablePath());
         c.Open();
         c.Append();
-        c.FieldByName("Wochentag").SetAsString(j.wochentag);
-        c.FieldByName("Uhrzeit").SetAsTime(j.uhrzeit);
-        c.FieldByName("Pfad").SetAsString(j.pfad);
-        c.FieldByName("Aktiv").SetAsString(j.aktiv);
-        c.FieldByName("Intervall").SetAsString("N");
-        c.FieldByName("nacholen").SetAsString(j.nacholen);
-        if (j.startzeit) c.FieldByName("Startzeit").SetAsDateTime(*j.startzeit);
+        c.FieldByName(jf::kWochentag).SetAsString(j.wochentag);
+        c.FieldByName(jf::kUhrzeit).SetAsTime(j.uhrzeit);
+        c.FieldByName(jf::kPfad).SetAsString(j.pfad);
+        c.FieldByName(jf::kAktiv).SetAsString(j.aktiv);
+        c.FieldByName(jf::kIntervall).SetAsString("N");
+        c.FieldByName(jf::kNacholen).SetAsString(j.nacholen);
+        if (j.startzeit) c.FieldByName(jf::kStartzeit).SetAsDateTime(*j.startzeit);
         c.Post();
-        return c.FieldByName("ID").AsInteger();
+        return c.FieldByName(jf::kID).AsInteger();
     }
 
     std::string Value(int64_t id, const char* field) {
@@ -359,7 +362,7 @@ TEST_F(SchedulerTest, ErrorInATickIsShownNamingItsTableAndTheJobsStillRun) {
     // An incomplete new row in the grid: the refresh of the editor cursor
     // tries to post it and fails. The jobs, already rescheduled, still run.
     data.tblTimer.Append();
-    data.tblTimer.FieldByName("Wochentag").SetAsString("Mo");
+    data.tblTimer.FieldByName(jf::kWochentag).SetAsString("Mo");
     Tick();
     EXPECT_EQ(actions.runs, (std::vector<std::string>{"C:\\first.exe", "C:\\second.exe"}));
     ASSERT_EQ(ui.errors.size(), 1u);
@@ -379,7 +382,7 @@ TEST_F(SchedulerTest, EditLeftOpenByAFailureIsCancelled) {
     const int64_t id = Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     actions.onRun = [this](const schema::Job&) -> std::string {
         data.tblTimer2.Edit();
-        data.tblTimer2.FieldByName("Pfad").SetAsString("changed");
+        data.tblTimer2.FieldByName(jf::kPfad).SetAsString("changed");
         throw std::runtime_error("kaputt");
     };
     Tick();
@@ -563,7 +566,7 @@ std::vector<std::string> FullScanTick(JobData& d, const Clock& clock, const std:
     for (t2.First(); !t2.Eof(); t2.Next()) {
         const DateTime now = clock.Now();
         auto due = [&] {
-            return now > t2.FieldByName("Startzeit").AsDateTime() && t2.FieldByName("Aktiv").AsString() == "Y";
+            return now > t2.FieldByName(jf::kStartzeit).AsDateTime() && t2.FieldByName(jf::kAktiv).AsString() == "Y";
         };
         if (!due() || t2.RowLocked()) continue;
         t2.Edit();
@@ -574,7 +577,7 @@ std::vector<std::string> FullScanTick(JobData& d, const Clock& clock, const std:
         RescheduleJob(t2, now);
         t2.Post();
         d.tblTimer.Refresh();
-        ran.push_back(t2.FieldByName("Pfad").AsString());
+        ran.push_back(t2.FieldByName(jf::kPfad).AsString());
         action();
     }
     return ran;
@@ -673,7 +676,7 @@ TEST(SchedulerScanTest, RunsWhatAWalkOverEveryRowRuns) {
                 d->tblTimer.Refresh();
                 if (!d->tblTimer.Locate("ID", row)) continue;
                 d->tblTimer.Edit();
-                d->tblTimer.FieldByName("Aktiv").SetAsString(what == 8 ? "Y" : "N");
+                d->tblTimer.FieldByName(jf::kAktiv).SetAsString(what == 8 ? "Y" : "N");
                 d->tblTimer.Post();
             }
         } else if (what == 10) {
