@@ -1,13 +1,15 @@
 #include "actions/ActionTables.h"
 
+#include "schema/JobSchema.h"
+
 namespace qv::actions {
 
 int ShowCommandForWindowState(const std::string& windowState) {
-    if (windowState == "Standard") return 5;   // SW_SHOW
-    if (windowState == "versteckt") return 0;  // SW_HIDE
-    if (windowState == "maximiert") return 3;  // SW_SHOWMAXIMIZED
-    if (windowState == "minimiert") return 6;  // SW_MINIMIZE
-    return 10;                                 // SW_SHOWDEFAULT
+    if (windowState == schema::kStandard) return 5;   // SW_SHOW
+    if (windowState == schema::kVersteckt) return 0;  // SW_HIDE
+    if (windowState == schema::kMaximiert) return 3;  // SW_SHOWMAXIMIZED
+    if (windowState == schema::kMinimiert) return 6;  // SW_MINIMIZE
+    return 10;                                        // SW_SHOWDEFAULT
 }
 
 std::string ShellResultText(std::int32_t value) {
@@ -41,10 +43,10 @@ std::string RefusedShellInput(const std::string& pfad, const std::string& paramt
 }
 
 std::optional<ShutdownArgs> ShutdownOperation(const std::string& pfad) {
-    if (pfad == "herunterfahren") return ShutdownArgs{false, false, true};
-    if (pfad == "herunterfahren hart") return ShutdownArgs{false, true, true};
-    if (pfad == "Neustart") return ShutdownArgs{true, false, false};
-    if (pfad == "Neustart hart") return ShutdownArgs{true, true, false};
+    if (pfad == schema::kHerunterfahren) return ShutdownArgs{false, false, true};
+    if (pfad == schema::kHerunterfahrenHart) return ShutdownArgs{false, true, true};
+    if (pfad == schema::kNeustart) return ShutdownArgs{true, false, false};
+    if (pfad == schema::kNeustartHart) return ShutdownArgs{true, true, false};
     return std::nullopt;
 }
 

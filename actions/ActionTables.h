@@ -48,7 +48,7 @@ struct ShutdownArgs {
 };
 
 // The arguments for one of the four operation names a job can hold instead of
-// a file ("herunterfahren", "herunterfahren hart", "Neustart", "Neustart hart");
+// a file (schema::kOperations);
 // nothing for any other text (the comparison is exact and case-sensitive).
 std::optional<ShutdownArgs> ShutdownOperation(const std::string& pfad);
 

@@ -22,12 +22,13 @@ std::vector<char> ZeroTerminated(const std::string& s, std::size_t minSize) {
 
 }  // namespace
 
-std::string RunJobAction(HWND owner, const std::string& pfad, const std::string& paramter,
-                         const std::string& windowState) {
+std::string RunJobAction(HWND owner, const schema::Job& job) {
+    const std::string& pfad = job.pfad;
+    const std::string& paramter = job.paramter;
     // Rows put in by other tools can hold more than the field widths allow.
     const std::string refused = RefusedShellInput(pfad, paramter);
     if (!refused.empty()) return refused;
-    const int show = ShowCommandForWindowState(windowState);
+    const int show = ShowCommandForWindowState(job.windowState);
     std::int32_t answer;
     {
         std::vector<char> file = ZeroTerminated(pfad, 255);

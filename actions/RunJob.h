@@ -5,12 +5,14 @@
 
 #include <string>
 
+#include "schema/JobSchema.h"
+
 namespace qv::actions {
 
-// Opens pfad with the verb "open", passing paramter as it stands, with the show
-// command that windowState names, and returns the result text ("OK" or the
-// failure text for the shell's answer). Does not wait for the started program.
-std::string RunJobAction(HWND owner, const std::string& pfad, const std::string& paramter,
-                         const std::string& windowState);
+// Opens the job's Pfad with the verb "open", passing its Paramter as it
+// stands, with the show command its WindowState names, and returns the result
+// text ("OK" or the failure text for the shell's answer). Does not wait for the
+// started program.
+std::string RunJobAction(HWND owner, const schema::Job& job);
 
 }  // namespace qv::actions

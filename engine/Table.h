@@ -145,6 +145,13 @@ std::string LockFileOf(const std::string& path);
 bool CreateTable(const std::string& path, const TableDef& def);
 // Rebuilds the table with def, keeping the values of fields whose names remain.
 void RestructureTable(const std::string& path, const TableDef& def);
+// The structure the file at path holds, read without a lock and without the
+// page check of VerifyTable; throws as VerifyTable does.
+TableDef StoredTableDef(const std::string& path);
+// Whether a table of structure a is one of structure b: the same fields in the
+// same order (name, type, size of a string, required) and the same indexes.
+// Language, description and time lookups do not count.
+bool SameStructure(const TableDef& a, const TableDef& b);
 struct RepairResult {
     int kept = 0;        // rows taken into the repaired table
     int unreadable = 0;  // rows that could not be read, or would break a required field

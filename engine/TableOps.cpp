@@ -367,16 +367,21 @@ int Salvage(const std::string& damaged, const TableDef& def, const std::string& 
 
 bool TableExists(const std::string& path) { return platform::FileExists(path); }
 
-void VerifyTable(const std::string& path) {
+namespace {
+
+// A fresh look at the file beside any cursor: its metadata, after the page
+// check when check is set.
+Meta LookAt(const std::string& path, bool check) {
     if (!platform::FileExists(path))
         throw EngineError(ErrorCode::NotFound, "Table '" + path + "' does not exist");
     sql::Db db;
     try {
         db.Open(path, false, 500);
         db.Exec("BEGIN");
-        detail::QuickCheck(db);
-        detail::ReadMeta(db);
+        if (check) detail::QuickCheck(db);
+        Meta meta = detail::ReadMeta(db);
         db.Exec("COMMIT");
+        return meta;
     } catch (const EngineError& e) {
         if (e.code() == ErrorCode::Damaged || e.code() == ErrorCode::Generic)
             throw EngineError(ErrorCode::Damaged,
@@ -385,7 +390,29 @@ void VerifyTable(const std::string& path) {
     }
 }
 
+}  // namespace
+
+void VerifyTable(const std::string& path) { LookAt(path, true); }
+
+TableDef StoredTableDef(const std::string& path) { return LookAt(path, false).def; }
+
 std::string FileIdentity(const std::string& path) { return platform::FileIdentity(path); }
+
+bool SameStructure(const TableDef& a, const TableDef& b) {
+    if (a.fields.size() != b.fields.size() || a.indexes.size() != b.indexes.size()) return false;
+    for (size_t i = 0; i < a.fields.size(); ++i) {
+        const FieldDef &x = a.fields[i], &y = b.fields[i];
+        if (x.name != y.name || x.type != y.type || x.required != y.required ||
+            (x.type == FieldType::String && x.size != y.size))
+            return false;
+    }
+    for (size_t i = 0; i < a.indexes.size(); ++i) {
+        const IndexDef &x = a.indexes[i], &y = b.indexes[i];
+        if (x.name != y.name || x.fields != y.fields || x.primary != y.primary || x.unique != y.unique)
+            return false;
+    }
+    return true;
+}
 
 std::string FreeBackupPath(const std::string& path) {
     if (!platform::FileExists(path + ".bak")) return path + ".bak";

@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         test::FakeSchedulerUi ui;
         test::FakeSchedulerActions actions;
-        actions.onRun = [](engine::Cursor&) { return std::string("Datei nicht gefunden"); };
+        actions.onRun = [](const schema::Job&) { return std::string("Datei nicht gefunden"); };
         Scheduler scheduler(jobs, clock, actions, ui, "PC");
         scheduler.Tick();
         clock.Advance(kMsPerDay);

@@ -124,20 +124,37 @@ std::string JobData::PathOf(JobTable table) const {
     return table == JobTable::Timer ? TimerTablePath() : LogTablePath();
 }
 
+bool JobData::BackUp(const std::string& path, std::string& backup) {
+    const auto copy = hooks_.copyFile ? hooks_.copyFile : CopyFileNew;
+    backup = engine::FreeBackupPath(path);
+    return !backup.empty() && copy(path, backup);
+}
+
 std::string JobData::Repair(const std::string& path, const engine::TableDef& def, const std::string& table,
                             const std::string& reason) {
-    const auto copy = hooks_.copyFile ? hooks_.copyFile : CopyFileNew;
-    const std::string backup = engine::FreeBackupPath(path);
+    std::string backup;
     // A failed backup does not stop the repair.
-    const bool backedUp = !backup.empty() && copy(path, backup);
+    const bool backedUp = BackUp(path, backup);
     const engine::RepairResult result = engine::RepairTable(path, def);
     return RepairReport(table, path, reason, result, backup, backedUp);
+}
+
+void JobData::Upgrade(const std::string& path, const engine::TableDef& def) {
+    try {
+        if (engine::SameStructure(engine::StoredTableDef(path), def)) return;
+    } catch (const engine::EngineError&) {
+        return;  // damaged, held or gone: opening the cursor tells which
+    }
+    std::string backup;
+    BackUp(path, backup);  // as before a repair; a failed copy does not stop it
+    engine::RestructureTable(path, def);
 }
 
 void JobData::OpenOrRepair(Cursor& cursor, const engine::TableDef& def, const std::string& table,
                            const char* message) {
     std::string reason;
     try {
+        Upgrade(cursor.path(), def);
         cursor.Open();
         return;
     } catch (const engine::EngineError& e) {
@@ -212,6 +229,7 @@ void JobData::OpenWhileRunning(JobTable table, std::vector<std::string>& notices
     Cursor& first = timer ? tblTimer : tblLog;
     first.SetPath(path);
     try {
+        Upgrade(path, timer ? TimerTableDef() : LogTableDef());
         first.Open();
     } catch (const engine::EngineError& e) {
         if (!repair || HeldByAnother(e.code()) || e.code() == ErrorCode::LockFile) throw;
@@ -297,17 +315,11 @@ std::string JobData::RepairIfDamaged(JobTable table, const std::string& error) {
 }
 
 // A job table written before the tick looked its due jobs up gets the lookup
-// once; one of another structure stays as it is, as does one that cannot be
-// written. The tick finds the same rows without it, only slower.
+// once; one of another structure (it could not be upgraded) stays as it is, as
+// does one that cannot be written. The tick finds the same rows without it,
+// only slower.
 void JobData::KeepDueLookup() {
-    if (tblTimer.ReadOnly()) return;
-    const engine::TableDef want = TimerTableDef();
-    const engine::TableDef& have = tblTimer.def();
-    if (have.fields.size() != want.fields.size()) return;
-    for (size_t i = 0; i < want.fields.size(); ++i) {
-        const engine::FieldDef &h = have.fields[i], &w = want.fields[i];
-        if (h.name != w.name || h.type != w.type || h.size != w.size || h.required != w.required) return;
-    }
+    if (tblTimer.ReadOnly() || !engine::SameStructure(tblTimer.def(), TimerTableDef())) return;
     try {
         tblTimer.AddTimeLookup(DueLookup());
     } catch (const engine::EngineError&) {
@@ -337,20 +349,18 @@ void JobData::AppendLogEntry(const std::string& result) {
 }
 
 void JobData::tblTimerAfterInsert(Cursor& dataset) {
-    dataset.FieldByName("Aktiv").SetAsString("Y");
-    dataset.FieldByName("Intervall").SetAsString("N");
-    dataset.FieldByName("WindowState").SetAsString("Standard");
+    for (const schema::FieldValue& v : schema::kNewJobValues) dataset.FieldByName(v.field).SetAsString(v.value);
 }
 
 void JobData::tblTimerBeforePost(Cursor& dataset) {
     pendingNotice_.clear();
-    if (dataset.FieldByName("Wochentag").AsString() == "Intervall" &&
-        dataset.FieldByName("Uhrzeit").AsTime() == TimeOfDay{0}) {
+    if (dataset.FieldByName(schema::job::kWochentag).AsString() == "Intervall" &&
+        dataset.FieldByName(schema::job::kUhrzeit).AsTime() == TimeOfDay{0}) {
         ShowMessage("Bitte geben Sie ein Intervall ein");
         return;
     }
     const ClockReading now = clock_.Read();
-    if (HasPassed(now, dataset.FieldByName("Startzeit").AsDateTime()) && RescheduleJob(dataset, now))
+    if (HasPassed(now, dataset.FieldByName(schema::job::kStartzeit).AsDateTime()) && RescheduleJob(dataset, now))
         pendingNotice_ = StuckRuleNotice(dataset);
 }
 

@@ -50,6 +50,8 @@ public:
     void CreateMissingTables();
 
     // Start-up: open tblTimer, tblTimer2 and tblLog in this order. A table
+    // of an older structure is first upgraded: backed up as below and
+    // restructured, keeping every row, with no message. A table
     // the editor cursor or the run log cannot open is taken as damaged: the
     // user is told, the file is copied to a backup that never replaces an
     // earlier one ("<file>.bak", then "<file>.2.bak", ...; a failed copy is
@@ -117,6 +119,13 @@ public:
 private:
     void OpenOrRepair(engine::Cursor& cursor, const engine::TableDef& def, const std::string& table,
                       const char* message);
+    // Copies the file to the next free backup name (backup); false when
+    // that failed.
+    bool BackUp(const std::string& path, std::string& backup);
+    // A table of another structure than def (written by an earlier version,
+    // a field short) is backed up and restructured to def with every row,
+    // without a word; a damaged one is left to the repair.
+    void Upgrade(const std::string& path, const engine::TableDef& def);
     // Backs the file up, repairs it and returns the report.
     std::string Repair(const std::string& path, const engine::TableDef& def, const std::string& table,
                        const std::string& reason);

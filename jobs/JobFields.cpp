@@ -17,21 +17,39 @@ void BindByName(engine::Cursor& cursor, std::initializer_list<Member> members) {
 }  // namespace
 
 void JobFields::Bind(engine::Cursor& cursor) {
-    BindByName(cursor, {{&ID, "ID"},
-                        {&Wochentag, "Wochentag"},
-                        {&Uhrzeit, "Uhrzeit"},
-                        {&Aktiv, "Aktiv"},
-                        {&Startzeit, "Startzeit"},
-                        {&Intervall, "Intervall"},
-                        {&WindowState, "WindowState"},
-                        {&Paramter, "Paramter"},
-                        {&operation, "operation"},
-                        {&Pfad, "Pfad"},
-                        {&nacholen, "nacholen"}});
+    namespace f = schema::job;
+    BindByName(cursor, {{&ID, f::kID},
+                        {&Wochentag, f::kWochentag},
+                        {&Uhrzeit, f::kUhrzeit},
+                        {&Aktiv, f::kAktiv},
+                        {&Startzeit, f::kStartzeit},
+                        {&Intervall, f::kIntervall},
+                        {&WindowState, f::kWindowState},
+                        {&Paramter, f::kParamter},
+                        {&operation, f::kOperation},
+                        {&Pfad, f::kPfad},
+                        {&nacholen, f::kNacholen}});
+}
+
+schema::Job JobFields::Read() const {
+    schema::Job job;
+    job.wochentag = Wochentag->AsString();
+    job.uhrzeit = Uhrzeit->AsTime();
+    job.pfad = Pfad->AsString();
+    job.aktiv = Aktiv->AsString();
+    job.startzeit = Startzeit->AsDateTime();
+    job.intervall = Intervall->AsString();
+    job.windowState = WindowState->AsString();
+    job.paramter = Paramter->AsString();
+    job.operation = operation->AsString();
+    job.id = ID->AsInteger();
+    job.nacholen = nacholen->AsString();
+    return job;
 }
 
 void LogFields::Bind(engine::Cursor& cursor) {
-    BindByName(cursor, {{&ID, "ID"}, {&Pfad, "Pfad"}, {&Fehler, "Fehler"}, {&Zeit, "Zeit"}});
+    namespace f = schema::runlog;
+    BindByName(cursor, {{&ID, f::kID}, {&Pfad, f::kPfad}, {&Fehler, f::kFehler}, {&Zeit, f::kZeit}});
 }
 
 }  // namespace qv

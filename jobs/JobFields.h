@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/Table.h"
+#include "schema/JobSchema.h"
 
 namespace qv {
 
@@ -21,6 +22,8 @@ struct JobFields {
     engine::Field* nacholen = nullptr;
 
     void Bind(engine::Cursor& cursor);
+    // The current row's values; the cursor must be open.
+    schema::Job Read() const;
 };
 
 struct LogFields {

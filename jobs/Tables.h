@@ -1,9 +1,11 @@
-// The job table and the run log: their structure, creation and file names.
+// The job table and the run log on disk: their file names and creation. Their
+// structure is the schema's (schema/JobSchema.h).
 #pragma once
 
 #include <string>
 
 #include "engine/Table.h"
+#include "schema/JobSchema.h"
 
 namespace qv {
 
@@ -12,16 +14,9 @@ namespace qv {
 constexpr const char* kTimerTableFile = "timer.dat";
 constexpr const char* kLogTableFile = "log.dat";
 
-constexpr int kTableLanguageId = 1031;  // German
-constexpr int kTableSortId = 0;
-
-// The job table: eleven fields, no index, German locale, description "timer",
-// and the lookup of active jobs by their next start.
-engine::TableDef TimerTableDef();
-// Active jobs ("Aktiv" exactly "Y") by "Startzeit".
-engine::TimeLookup DueLookup();
-// The run log: four fields, a unique primary index on ID, German locale.
-engine::TableDef LogTableDef();
+using schema::DueLookup;
+using schema::LogTableDef;
+using schema::TimerTableDef;
 
 // Create the table in dir (the executable's directory with its trailing
 // separator) unless its file exists there; an existing file is neither

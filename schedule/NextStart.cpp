@@ -1,31 +1,32 @@
 #include "schedule/NextStart.h"
 
 #include "engine/TimeZone.h"
+#include "schema/JobSchema.h"
 
 namespace qv {
 
 DateTime CalcNextStart(engine::Cursor& job, DateTime base) { return CalcNextStart(job, base, ReadingAt(base)); }
 
 DateTime CalcNextStart(engine::Cursor& job, DateTime base, const ClockReading& now) {
-    const std::string rule = job.FieldByName("Wochentag").AsString();
-    const TimeOfDay time = job.FieldByName("Uhrzeit").AsTime();
+    const std::string rule = job.FieldByName(schema::job::kWochentag).AsString();
+    const TimeOfDay time = job.FieldByName(schema::job::kUhrzeit).AsTime();
     const StartMode mode =
-        IsYes(job.FieldByName("Intervall").AsString()) ? StartMode::Interval : StartMode::Fixed;
+        IsYes(job.FieldByName(schema::job::kIntervall).AsString()) ? StartMode::Interval : StartMode::Fixed;
     return CalcNextStart(rule, time, mode, base, now);
 }
 
 DateTime NextStartBase(engine::Cursor& job, const ClockReading& now) {
-    if (!IsYes(job.FieldByName("nacholen").AsString())) return now.local;
-    const engine::Field& start = job.FieldByName("Startzeit");
+    if (!IsYes(job.FieldByName(schema::job::kNacholen).AsString())) return now.local;
+    const engine::Field& start = job.FieldByName(schema::job::kStartzeit);
     if (start.IsNull() || start.AsDateTime() == DateTime{}) return now.local;
     return start.AsDateTime();
 }
 
 bool StoreNextStart(engine::Cursor& job, DateTime base, const ClockReading& now) {
     const DateTime next = CalcNextStart(job, base, now);
-    job.FieldByName("Startzeit").SetAsDateTime(next);
+    job.FieldByName(schema::job::kStartzeit).SetAsDateTime(next);
     if (next > base || ToUtc(now.zone, next, now.utc) > now.utc) return false;
-    job.FieldByName("Aktiv").SetAsString("N");
+    job.FieldByName(schema::job::kAktiv).SetAsString(schema::kNo);
     return true;
 }
 
@@ -34,11 +35,11 @@ bool RescheduleJob(engine::Cursor& job, const ClockReading& now) {
 }
 
 std::string StuckRuleReason(engine::Cursor& job) {
-    return NoLaterStartReason(job.FieldByName("Wochentag").AsString());
+    return NoLaterStartReason(job.FieldByName(schema::job::kWochentag).AsString());
 }
 
 std::string StuckRuleNotice(engine::Cursor& job) {
-    const std::string rule = job.FieldByName("Wochentag").AsString();
+    const std::string rule = job.FieldByName(schema::job::kWochentag).AsString();
     const std::string why =
         NamesNoWeekday(rule)
             ? "Die Tagesregel \"" + rule + "\" nennt keinen Wochentag"

@@ -479,7 +479,7 @@ std::string Scheduler::RunAction(const std::string& pfad) {
         if (!actions_.ConfirmShutdownCountdown()) return actions::kCancelled;
         return actions_.ShutdownSystem(op->Reboot, op->Force, op->PowerOff);
     }
-    return actions_.RunJobAction(data_.tblTimer2);
+    return actions_.RunJobAction(data_.tblTimer2Fields.Read());
 }
 
 void Scheduler::HandleFailure(const std::string& pfad, const std::string& result) {

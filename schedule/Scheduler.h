@@ -14,6 +14,7 @@
 #include "engine/DateTime.h"
 #include "engine/Table.h"
 #include "schedule/ClockWatch.h"
+#include "schema/JobSchema.h"
 
 namespace qv {
 
@@ -36,8 +37,8 @@ std::string FailureNoticeText(const TickFailures& failures);
 class SchedulerActions {
 public:
     virtual ~SchedulerActions() = default;
-    // Opens the file of the scheduler cursor's current row; the result text.
-    virtual std::string RunJobAction(engine::Cursor& job) = 0;
+    // Opens the file of a job (the scheduler cursor's current row); the result text.
+    virtual std::string RunJobAction(const schema::Job& job) = 0;
     // Shows the ten-second countdown; true when it ran out, false when cancelled.
     virtual bool ConfirmShutdownCountdown() = 0;
     virtual std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) = 0;

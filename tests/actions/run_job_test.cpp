@@ -37,6 +37,15 @@ std::string ArgsOf(const std::string& cmdline) {
     return cmdline.substr(i);
 }
 
+// The job RunJobAction gets: a file, its parameters and window state.
+qv::schema::Job Job(const std::string& pfad, const std::string& paramter, const std::string& windowState) {
+    qv::schema::Job job;
+    job.pfad = pfad;
+    job.paramter = paramter;
+    job.windowState = windowState;
+    return job;
+}
+
 class RunJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -50,7 +59,7 @@ protected:
     // Runs the helper and returns what it recorded.
     Started Run(const std::string& params, const std::string& windowState) {
         DeleteFileA(marker_.c_str());
-        const std::string result = RunJobAction(nullptr, helper_, params, windowState);
+        const std::string result = RunJobAction(nullptr, Job(helper_, params, windowState));
         EXPECT_EQ(result, "OK");
         Started s;
         // Poll until the helper's record is there and complete.
@@ -111,21 +120,21 @@ TEST_F(RunJobTest, WindowStateNamesReachTheProgramAsShowCommands) {
 }
 
 TEST_F(RunJobTest, ShellFailuresBecomeTheirTexts) {
-    EXPECT_EQ(RunJobAction(nullptr, dir_.path() + "missing.exe", "", "Standard"),
+    EXPECT_EQ(RunJobAction(nullptr, Job(dir_.path() + "missing.exe", "", "Standard")),
               "Datei nicht gefunden");
     // Windows answers 3 for a missing folder; Wine's shell answers 2 for it.
     const std::string noFolder =
-        RunJobAction(nullptr, dir_.path() + "no-such-folder\\missing.exe", "", "Standard");
+        RunJobAction(nullptr, Job(dir_.path() + "no-such-folder\\missing.exe", "", "Standard"));
     EXPECT_TRUE(noFolder == "Pfad nicht gefunden" || noFolder == "Datei nicht gefunden") << noFolder;
 
     // A path or parameters the shell cannot take never reach it.
     const std::string longName = dir_.path() + std::string(300, 'a') + ".exe";
-    EXPECT_EQ(RunJobAction(nullptr, longName, "", "Standard"), "Pfad \xfc" "ber 259 Zeichen");
-    EXPECT_EQ(RunJobAction(nullptr, helper_, std::string(260, 'x'), "Standard"),
+    EXPECT_EQ(RunJobAction(nullptr, Job(longName, "", "Standard")), "Pfad \xfc" "ber 259 Zeichen");
+    EXPECT_EQ(RunJobAction(nullptr, Job(helper_, std::string(260, 'x'), "Standard")),
               "Parameter \xfc" "ber 259 Zeichen");
 
     const std::string doc = dir_.path() + "report.qvnoassoc";
     WriteFile(doc, "no program opens this");
-    EXPECT_EQ(RunJobAction(nullptr, doc, "", "Standard"), "Keine Verkn\xfcpfung");
+    EXPECT_EQ(RunJobAction(nullptr, Job(doc, "", "Standard")), "Keine Verkn\xfcpfung");
     EXPECT_FALSE(FileExists(marker_));
 }

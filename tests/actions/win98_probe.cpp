@@ -9,6 +9,7 @@
 
 #include "actions/ActionTables.h"
 #include "actions/Shutdown.h"
+#include "schema/JobSchema.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
@@ -18,9 +19,8 @@ int main(int argc, char** argv) {
     vi.dwOSVersionInfoSize = sizeof(vi);
     GetVersionExA(&vi);
     std::fprintf(f, "platform=%lu\n", static_cast<unsigned long>(vi.dwPlatformId));
-    const char* ops[] = {"herunterfahren", "herunterfahren hart", "Neustart", "Neustart hart"};
     for (int i = 0; i < 4; ++i) {
-        auto args = qv::actions::ShutdownOperation(ops[i]);
+        auto args = qv::actions::ShutdownOperation(qv::schema::kOperations[static_cast<size_t>(i)]);
         UINT seen = 0;
         const std::string result = qv::actions::ShutdownSystem(
             args->Reboot, args->Force, args->PowerOff, [&](UINT flags, DWORD) {

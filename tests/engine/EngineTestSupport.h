@@ -9,35 +9,13 @@
 #include <vector>
 
 #include "engine/Table.h"
+#include "schema/JobSchema.h"
 
 namespace qv::engine::test {
 
-// The job table's shape: eleven fields.
-inline TableDef JobTableDef() {
-    TableDef def;
-    def.fields = {
-        {"Wochentag", FieldType::String, 15, true},   {"Uhrzeit", FieldType::Time, 0, true},
-        {"Pfad", FieldType::String, 200, true},        {"Aktiv", FieldType::String, 1, true},
-        {"Startzeit", FieldType::DateTime, 0, false},  {"Intervall", FieldType::String, 1, false},
-        {"WindowState", FieldType::String, 30, false}, {"Paramter", FieldType::String, 50, false},
-        {"operation", FieldType::String, 15, false},   {"ID", FieldType::AutoInc, 0, false},
-        {"nacholen", FieldType::String, 1, false},
-    };
-    def.languageId = 1031;
-    def.description = "timer";
-    return def;
-}
-
-inline TableDef LogTableDef() {
-    TableDef def;
-    def.fields = {{"ID", FieldType::AutoInc, 0, true},
-                  {"Pfad", FieldType::String, 250, true},
-                  {"Fehler", FieldType::String, 30, false},
-                  {"Zeit", FieldType::DateTime, 0, false}};
-    def.indexes = {{"", {"ID"}, true, true}};
-    def.languageId = 1031;
-    return def;
-}
+// The program's job table and run log.
+inline TableDef JobTableDef() { return schema::TimerTableDef(); }
+inline TableDef LogTableDef() { return schema::LogTableDef(); }
 
 // A fresh directory, removed again at the end of the test.
 class ScratchDir {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/Table.h"
+#include "schema/JobSchema.h"
 #include "tests/engine/BenchTiming.h"
 
 using namespace qv;
@@ -18,19 +19,6 @@ using namespace qv::engine;
 namespace fs = std::filesystem;
 
 namespace {
-
-TableDef JobDef() {
-    TableDef def;
-    def.fields = {
-        {"Wochentag", FieldType::String, 15, true},   {"Uhrzeit", FieldType::Time, 0, true},
-        {"Pfad", FieldType::String, 200, true},        {"Aktiv", FieldType::String, 1, true},
-        {"Startzeit", FieldType::DateTime, 0, false},  {"Intervall", FieldType::String, 1, false},
-        {"WindowState", FieldType::String, 30, false}, {"Paramter", FieldType::String, 50, false},
-        {"operation", FieldType::String, 15, false},   {"ID", FieldType::AutoInc, 0, false},
-        {"nacholen", FieldType::String, 1, false},
-    };
-    return def;
-}
 
 using bench::Figures;
 using bench::Time;
@@ -75,7 +63,7 @@ void Bench(const fs::path& dir, int rows) {
     fs::create_directories(dir / std::to_string(rows));
     const std::string path = (dir / std::to_string(rows) / "Timer.DAT").string();
     fs::remove(path);
-    CreateTable(path, JobDef());
+    CreateTable(path, schema::TimerTableDef());
     Fill(path, rows);
 
     Session ses("ses"), other("Session2");

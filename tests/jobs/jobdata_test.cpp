@@ -7,7 +7,11 @@
 
 #include "jobs/JobData.h"
 #include "jobs/Tables.h"
+#include "schema/JobSchema.h"
 #include "tests/jobs/TempDir.h"
+
+namespace jf = qv::schema::job;
+namespace lf = qv::schema::runlog;
 
 namespace qv {
 namespace {
@@ -314,6 +318,51 @@ TEST_F(OpenTablesTest, DamagedJobTableIsBackedUpRepairedAndOpened) {
     EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), "Y");
 }
 
+// A job table of the previous structure (without "nacholen", the field added
+// last) is no damage: it opens upgraded, every row kept, with a backup and no
+// word; the new field then takes values.
+TEST_F(OpenTablesTest, JobTableOfThePreviousStructureIsUpgradedKeepingEveryRow) {
+    const std::string timer = dir.path() + "timer.dat";
+    engine::TableDef previous = TimerTableDef();
+    ASSERT_EQ(previous.fields.back().name, "nacholen");
+    previous.fields.pop_back();
+    ASSERT_TRUE(engine::CreateTable(timer, previous));
+    {
+        engine::Session s("old");
+        Cursor c(s, timer);
+        c.Open();
+        for (int i = 1; i <= 3; ++i) {
+            c.Append();
+            c.FieldByName(jf::kWochentag).SetAsString("MoMiFr");
+            c.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(7 + i, 30));
+            c.FieldByName(jf::kPfad).SetAsString("C:\\job" + std::to_string(i) + ".exe");
+            c.FieldByName(jf::kAktiv).SetAsString(i == 2 ? "N" : "Y");
+            c.FieldByName(jf::kStartzeit).SetAsDateTime(At("2024-05-17 08:30"));
+            c.Post();
+        }
+    }
+    const std::string before = testing::ReadFile(timer);
+    OpenAll();
+    EXPECT_TRUE(messages.empty()) << messages[0];
+    EXPECT_EQ(testing::ReadFile(timer + ".bak"), before);
+    ASSERT_TRUE(data.tblTimer.active());
+    EXPECT_TRUE(engine::SameStructure(data.tblTimer.def(), TimerTableDef()));
+    ASSERT_EQ(data.tblTimer.RecordCount(), 3);
+    int i = 1;
+    for (data.tblTimer.First(); !data.tblTimer.Eof(); data.tblTimer.Next(), ++i) {
+        EXPECT_EQ(data.tblTimerFields.Pfad->AsString(), "C:\\job" + std::to_string(i) + ".exe");
+        EXPECT_EQ(data.tblTimerFields.Uhrzeit->AsTime(), MakeTime(7 + i, 30));
+        EXPECT_EQ(data.tblTimerFields.Aktiv->AsString(), i == 2 ? "N" : "Y");
+        EXPECT_EQ(data.tblTimerFields.ID->AsInteger(), i);
+        EXPECT_TRUE(data.tblTimerFields.nacholen->IsNull());
+    }
+    PostNewJob("Mo", "08:00", "C:\\neu.exe", "Y");
+    EXPECT_EQ(data.tblTimerFields.ID->AsInteger(), 4);
+    EXPECT_EQ(data.tblTimerFields.nacholen->AsString(), "Y");
+    data.tblTimer2.Refresh();
+    EXPECT_EQ(data.tblTimer2.RecordCount(), 4);
+}
+
 TEST_F(OpenTablesTest, DamagedRunLogIsRepairedEvenWhenTheBackupFails) {
     data.CreateMissingTables();
     const std::string log = dir.path() + "log.dat";
@@ -343,7 +392,7 @@ TEST_F(OpenTablesTest, RunLogHeldByAnotherCopyIsNotTouched) {
         engine::Cursor c(s, log);
         c.Open();
         c.Append();
-        c.FieldByName("Pfad").SetAsString("kept");
+        c.FieldByName(lf::kPfad).SetAsString("kept");
         c.Post();
     }
     const std::string before = testing::ReadFile(log);
@@ -496,7 +545,7 @@ TEST_F(OpenTablesTest, JobTableDeletedOrReplacedWhileRunningIsFollowed) {
         Cursor kept(s, timer + ".bak");
         kept.Open();
         ASSERT_EQ(kept.RecordCount(), 1);
-        EXPECT_EQ(kept.FieldByName("Pfad").AsString(), "C:\\alt.exe");
+        EXPECT_EQ(kept.FieldByName(jf::kPfad).AsString(), "C:\\alt.exe");
     }
 
     // Another job table moved over it: its jobs are the ones now.
@@ -508,10 +557,10 @@ TEST_F(OpenTablesTest, JobTableDeletedOrReplacedWhileRunningIsFollowed) {
         Cursor c(s, other + "timer.dat");
         c.Open();
         c.Append();
-        c.FieldByName("Wochentag").SetAsString("Di");
-        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(9, 0));
-        c.FieldByName("Pfad").SetAsString("C:\\neu.exe");
-        c.FieldByName("Aktiv").SetAsString("Y");
+        c.FieldByName(jf::kWochentag).SetAsString("Di");
+        c.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(9, 0));
+        c.FieldByName(jf::kPfad).SetAsString("C:\\neu.exe");
+        c.FieldByName(jf::kAktiv).SetAsString("Y");
         c.Post();
     }
     PostNewJob("Mo", "08:00", "C:\\zwischen.exe");

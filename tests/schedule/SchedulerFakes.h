@@ -64,7 +64,7 @@ struct ShutdownCall {
 
 struct FakeSchedulerActions : SchedulerActions {
     std::vector<std::string> runs;  // Pfad of every program start
-    std::function<std::string(engine::Cursor&)> onRun;  // "OK" when not set
+    std::function<std::string(const schema::Job&)> onRun;  // "OK" when not set
     bool countdownRunsOut = true;
     int countdowns = 0;
     std::vector<ShutdownCall> shutdowns;
@@ -72,8 +72,8 @@ struct FakeSchedulerActions : SchedulerActions {
     std::vector<std::array<std::string, 8>> mails;
     std::function<void()> onMail;  // what happens while the mail client is open
 
-    std::string RunJobAction(engine::Cursor& job) override {
-        runs.push_back(job.FieldByName("Pfad").AsString());
+    std::string RunJobAction(const schema::Job& job) override {
+        runs.push_back(job.pfad);
         return onRun ? onRun(job) : "OK";
     }
     bool ConfirmShutdownCountdown() override {

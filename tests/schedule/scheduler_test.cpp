@@ -16,8 +16,11 @@
 #include "schedule/NextStart.h"
 #include "schedule/Scheduler.h"
 #include "tests/engine/Zones.h"
+#include "schema/JobSchema.h"
 #include "tests/jobs/TempDir.h"
 #include "tests/schedule/SchedulerFakes.h"
+
+namespace jf = qv::schema::job;
 
 namespace qv {
 namespace {
@@ -69,15 +72,15 @@ protected:
         Cursor c(session, data.TimerTablePath());
         c.Open();
         c.Append();
-        c.FieldByName("Wochentag").SetAsString(j.wochentag);
-        c.FieldByName("Uhrzeit").SetAsTime(j.uhrzeit);
-        c.FieldByName("Pfad").SetAsString(j.pfad);
-        c.FieldByName("Aktiv").SetAsString(j.aktiv);
-        c.FieldByName("Intervall").SetAsString(j.intervall);
-        c.FieldByName("nacholen").SetAsString(j.nacholen);
-        if (j.startzeit) c.FieldByName("Startzeit").SetAsDateTime(*j.startzeit);
+        c.FieldByName(jf::kWochentag).SetAsString(j.wochentag);
+        c.FieldByName(jf::kUhrzeit).SetAsTime(j.uhrzeit);
+        c.FieldByName(jf::kPfad).SetAsString(j.pfad);
+        c.FieldByName(jf::kAktiv).SetAsString(j.aktiv);
+        c.FieldByName(jf::kIntervall).SetAsString(j.intervall);
+        c.FieldByName(jf::kNacholen).SetAsString(j.nacholen);
+        if (j.startzeit) c.FieldByName(jf::kStartzeit).SetAsDateTime(*j.startzeit);
         c.Post();
-        return c.FieldByName("ID").AsInteger();
+        return c.FieldByName(jf::kID).AsInteger();
     }
 
     std::string Value(int64_t id, const char* field) {
@@ -178,7 +181,7 @@ TEST_F(SchedulerTest, StartIsStoredBeforeTheActionRunsWithTheTimerOff) {
     const int64_t id = Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     std::string seen;
     bool timerDuringAction = true;
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         seen = Value(id, "Startzeit");
         timerDuringAction = ui.timer;
         return std::string("OK");
@@ -205,8 +208,8 @@ TEST_F(SchedulerTest, FailuresAreLoggedMailedByTheRuleAndIndicated) {
         ui.address = c.address;
         ui.firstErrorOnly = c.firstErrorOnly;
         actions = test::FakeSchedulerActions{};
-        actions.onRun = [](Cursor& job) {
-            return "Fehler bei " + job.FieldByName("Pfad").AsString().substr(3);
+        actions.onRun = [](const schema::Job& job) {
+            return "Fehler bei " + job.pfad.substr(3);
         };
         Add(Job().Pfad("C:\\a.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
         Add(Job().Pfad("C:\\b.exe").Start(MakeDateTime(2026, 12, 9, 9, 0)));
@@ -410,7 +413,7 @@ TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
     Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
     // Off while the first job's countdown or mail lets messages through.
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         if (actions.runs.size() == 1) scheduler.Toggle();
         return std::string("OK");
     };
@@ -424,7 +427,7 @@ TEST_F(SchedulerTest, SwitchingDuringATickTakesEffectAtItsEnd) {
     scheduler.Toggle();
     Add(Job().Start(DateTime{clock.Now().ms - 1}));
     bool timerInside = true;
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         scheduler.Toggle();
         scheduler.Toggle();
         timerInside = ui.timer;
@@ -441,8 +444,8 @@ TEST_F(SchedulerTest, ScanGoesOnAfterTheRunningJobWhenTheCursorWasMovedMeanwhile
     Add(Job().Pfad("B").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     Add(Job().Pfad("C").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     // "&Starten" during the countdown walks the scheduler cursor elsewhere.
-    actions.onRun = [](Cursor& job) {
-        if (job.FieldByName("Pfad").AsString() == "A") job.Last();
+    actions.onRun = [this](const schema::Job& job) {
+        if (job.pfad == "A") data.tblTimer2.Last();
         return std::string("OK");
     };
     Tick();
@@ -451,8 +454,8 @@ TEST_F(SchedulerTest, ScanGoesOnAfterTheRunningJobWhenTheCursorWasMovedMeanwhile
     // The same while the mail client of a failure is open.
     actions.runs.clear();
     clock.Advance(24LL * 3600 * 1000);
-    actions.onRun = [](Cursor& job) {
-        return std::string(job.FieldByName("Pfad").AsString() == "A" ? "Datei nicht gefunden" : "OK");
+    actions.onRun = [](const schema::Job& job) {
+        return std::string(job.pfad == "A" ? "Datei nicht gefunden" : "OK");
     };
     actions.onMail = [this] { data.tblTimer2.Last(); };
     Tick();
@@ -466,7 +469,7 @@ TEST_F(SchedulerTest, ErrorInATickIsShownNamingItsTableAndTheJobsStillRun) {
     // An incomplete new row in the grid: the refresh of the editor cursor
     // tries to post it and fails. The jobs, already rescheduled, still run.
     data.tblTimer.Append();
-    data.tblTimer.FieldByName("Wochentag").SetAsString("Mo");
+    data.tblTimer.FieldByName(jf::kWochentag).SetAsString("Mo");
     Tick();
     EXPECT_EQ(actions.runs, (std::vector<std::string>{"C:\\first.exe", "C:\\second.exe"}));
     ASSERT_EQ(ui.errors.size(), 1u);
@@ -484,9 +487,9 @@ TEST_F(SchedulerTest, ErrorInATickIsShownNamingItsTableAndTheJobsStillRun) {
 
 TEST_F(SchedulerTest, EditLeftOpenByAFailureIsCancelled) {
     const int64_t id = Add(Job().Start(MakeDateTime(2026, 12, 9, 8, 0)));
-    actions.onRun = [](Cursor& job) -> std::string {
-        job.Edit();
-        job.FieldByName("Pfad").SetAsString("changed");
+    actions.onRun = [this](const schema::Job&) -> std::string {
+        data.tblTimer2.Edit();
+        data.tblTimer2.FieldByName(jf::kPfad).SetAsString("changed");
         throw std::runtime_error("kaputt");
     };
     Tick();
@@ -548,7 +551,7 @@ TEST_F(SchedulerTest, JobTableHeldByAnotherProgramIsTriedAtEveryTickAndNamedOnce
 // mailed and indicated at once, kept, and logged in order with the moment it
 // happened once the log is free again; none twice.
 TEST_F(SchedulerTest, FailuresTheRunLogCannotTakeAreLoggedLaterWithTheirMoment) {
-    actions.onRun = [](Cursor&) { return std::string("Datei nicht gefunden"); };
+    actions.onRun = [](const schema::Job&) { return std::string("Datei nicht gefunden"); };
     ui.firstErrorOnly = false;
     Add(Job().Pfad("C:\\a.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     const DateTime failedAt = clock.Now();
@@ -582,7 +585,7 @@ TEST_F(SchedulerTest, FailuresTheRunLogCannotTakeAreLoggedLaterWithTheirMoment) 
 // meets it is still mailed and indicated, the log is repaired as at start-up
 // and said so once, and the failure is in the repaired log; no error box.
 TEST_F(SchedulerTest, RunLogEmptiedWhileRunningIsRepairedAndTakesTheFailure) {
-    actions.onRun = [](Cursor&) { return std::string("Datei nicht gefunden"); };
+    actions.onRun = [](const schema::Job&) { return std::string("Datei nicht gefunden"); };
     Add(Job().Pfad("C:\\a.exe").Start(MakeDateTime(2026, 12, 9, 8, 0)));
     testing::WriteFile(data.LogTablePath(), "");
     Tick();
@@ -670,7 +673,7 @@ std::vector<std::string> FullScanTick(JobData& d, const Clock& clock, const std:
     for (t2.First(); !t2.Eof(); t2.Next()) {
         const DateTime now = clock.Now();
         auto due = [&] {
-            return now > t2.FieldByName("Startzeit").AsDateTime() && t2.FieldByName("Aktiv").AsString() == "Y";
+            return now > t2.FieldByName(jf::kStartzeit).AsDateTime() && t2.FieldByName(jf::kAktiv).AsString() == "Y";
         };
         if (!due() || t2.RowLocked()) continue;
         t2.Edit();
@@ -681,7 +684,7 @@ std::vector<std::string> FullScanTick(JobData& d, const Clock& clock, const std:
         RescheduleJob(t2, ReadingAt(now));
         t2.Post();
         d.tblTimer.Refresh();
-        ran.push_back(t2.FieldByName("Pfad").AsString());
+        ran.push_back(t2.FieldByName(jf::kPfad).AsString());
         action();
     }
     return ran;
@@ -700,7 +703,7 @@ TEST(SchedulerScanTest, RunsWhatAWalkOverEveryRowRuns) {
     Scheduler scheduler{a, clock, actions, ui, "BUERO-PC"};
     // A job's action holds the tick for a while: later rows see a later clock.
     auto slowAction = [&] { clock.Advance(7 * kMsPerMinute); };
-    actions.onRun = [&](Cursor&) {
+    actions.onRun = [&](const schema::Job&) {
         slowAction();
         return std::string("OK");
     };
@@ -780,7 +783,7 @@ TEST(SchedulerScanTest, RunsWhatAWalkOverEveryRowRuns) {
                 d->tblTimer.Refresh();
                 if (!d->tblTimer.Locate("ID", row)) continue;
                 d->tblTimer.Edit();
-                d->tblTimer.FieldByName("Aktiv").SetAsString(what == 8 ? "Y" : "N");
+                d->tblTimer.FieldByName(jf::kAktiv).SetAsString(what == 8 ? "Y" : "N");
                 d->tblTimer.Post();
             }
         } else if (what == 10) {

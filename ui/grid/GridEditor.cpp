@@ -205,8 +205,11 @@ void Grid::ToggleCheck() {
     if (!source_ || readOnly_ || col < 0 || model_.column(col).kind != ColumnKind::Check ||
         model_.RowCount() == 0)
         return;
-    std::string field = FieldOf(col);
-    Attempt([&] { source_->SetValue(field, source_->Value(field) == "Y" ? "N" : "Y"); });
+    const Column& c = model_.column(col);
+    const std::string field = FieldOf(col);
+    Attempt([&] {
+        source_->SetValue(field, source_->Value(field) == c.checkedValue ? c.uncheckedValue : c.checkedValue);
+    });
     Invalidate();
 }
 

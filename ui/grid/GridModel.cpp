@@ -21,6 +21,12 @@ int GridModel::FindColumn(const std::string& name) const {
     return -1;
 }
 
+int GridModel::FindColumnById(int id) const {
+    for (int i = 0; i < ColumnCount(); ++i)
+        if (columns_[i].id == id) return i;
+    return -1;
+}
+
 std::vector<int> GridModel::VisibleColumns() const {
     std::vector<int> v;
     for (int i = 0; i < ColumnCount(); ++i)

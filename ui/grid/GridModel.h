@@ -14,7 +14,7 @@ namespace qv::grid {
 enum class ColumnKind {
     Text,      // in-place edit field
     Time,      // in-place edit field holding a time of day
-    Check,     // check box; ticked writes "Y", cleared writes "N"
+    Check,     // check box; ticked writes the column's checkedValue, cleared its uncheckedValue
     PickList,  // drop-down list of fixed items
     Popup,     // drop-down button that opens the host's popup control
     Button,    // text plus buttons drawn in every row
@@ -26,6 +26,7 @@ enum class ButtonGlyph { Ellipsis, DownArrow };
 enum class SortMark { None = 0, Down = 1, Up = 2 };
 
 struct Column {
+    int id = -1;          // the host's name for the column's role
     std::string name;     // component name, the key of the stored layout
     std::string field;    // field of the data source
     std::string caption;  // header text; empty shows the field name
@@ -36,6 +37,9 @@ struct Column {
     std::vector<ButtonGlyph> buttons;    // Button columns, left to right
     std::vector<std::string> pickItems;  // PickList columns
     bool noTextCursor = false;           // Popup columns: a click opens the popup
+    // Check columns: the values of a ticked and a cleared box. A box shows
+    // ticked for checkedValue only.
+    std::string checkedValue, uncheckedValue;
     // The widest text the column shows (a date and time): the grid keeps the
     // column wide enough for it in its font, at any resolution.
     std::string widestText;
@@ -131,7 +135,8 @@ public:
     Column& column(int index) { return columns_.at(static_cast<size_t>(index)); }
     const Column& column(int index) const { return columns_.at(static_cast<size_t>(index)); }
     int ColumnCount() const { return static_cast<int>(columns_.size()); }
-    int FindColumn(const std::string& name) const;
+    int FindColumn(const std::string& name) const;  // by layout key
+    int FindColumnById(int id) const;
     // Indexes of the shown columns, left to right.
     std::vector<int> VisibleColumns() const;
     // Sets a width, never below the column's minimum; returns the width set.

@@ -171,7 +171,7 @@ void Grid::DrawCell(HDC dc, int row, int column) {
     if (buttons > 0) tr.right = model_.ButtonRect(row, column, 0).left - 1;
     if (col.kind == ColumnKind::Check) {
         RECT box = ToRECT(model_.CheckRect(row, column));
-        DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | (text == "Y" ? DFCS_CHECKED : 0));
+        DrawFrameControl(dc, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | (text == col.checkedValue ? DFCS_CHECKED : 0));
     } else {
         DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &tr,
                   DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "schema/JobSchema.h"
 #include "ui/data/DisplayFormat.h"
 
 namespace qv::ui {
@@ -124,12 +125,10 @@ std::string NextStartsTextFrom(const RowRule& row, DateTime now, DateTime next) 
     return StartsText(row, next, &next);
 }
 
-const std::array<const char*, 4>& OperationNames() {
-    static const std::array<const char*, 4> names = {"herunterfahren", "herunterfahren hart", "Neustart",
-                                                     "Neustart hart"};
-    return names;
-}
+const std::array<const char*, 4>& OperationNames() { return schema::kOperations; }
 
-bool IsForcedOperation(const std::string& text) { return text == "herunterfahren hart" || text == "Neustart hart"; }
+bool IsForcedOperation(const std::string& text) {
+    return text == schema::kHerunterfahrenHart || text == schema::kNeustartHart;
+}
 
 }  // namespace qv::ui

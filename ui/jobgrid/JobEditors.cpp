@@ -1,5 +1,7 @@
 #include "ui/jobgrid/JobEditors.h"
 
+#include "schema/JobSchema.h"
+
 #include "win/Shell.h"
 
 #include <algorithm>
@@ -345,29 +347,29 @@ HWND JobEditors::Label2() const { return pnlZeit_->label(); }
 HWND JobEditors::edZeit() const { return pnlZeit_->time(); }
 
 void JobEditors::Bind() {
-    grid_.SetPopupControl(Col("dxDBGrid1Wochentag"), dayPanel_->hwnd());
-    grid_.SetPopupControl(Col("dxDBGrid1Startzeit"), pnlZeit_->hwnd());
+    grid_.SetPopupControl(Col(JobColumn::Wochentag), dayPanel_->hwnd());
+    grid_.SetPopupControl(Col(JobColumn::Startzeit), pnlZeit_->hwnd());
     grid_.InitPopup = [this](int column) {
-        if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagInitPopup(column);
-        else if (column == Col("dxDBGrid1Startzeit")) dxDBGrid1StartzeitInitPopup(column);
+        if (column == Col(JobColumn::Wochentag)) dxDBGrid1WochentagInitPopup(column);
+        else if (column == Col(JobColumn::Startzeit)) dxDBGrid1StartzeitInitPopup(column);
     };
     grid_.CloseUp = [this](int column, std::string& text, bool& accept) {
-        if (column == Col("dxDBGrid1Wochentag")) dxDBGrid1WochentagCloseUp(column, text, accept);
-        else if (column == Col("dxDBGrid1Startzeit")) dxDBGrid1StartzeitCloseUp(column, text, accept);
+        if (column == Col(JobColumn::Wochentag)) dxDBGrid1WochentagCloseUp(column, text, accept);
+        else if (column == Col(JobColumn::Startzeit)) dxDBGrid1StartzeitCloseUp(column, text, accept);
     };
     grid_.ButtonClick = [this](int column, int button) {
-        if (column == Col("dxDBGrid1Pfad")) dxDBGrid1PfadButtonClick(column, button);
+        if (column == Col(JobColumn::Pfad)) dxDBGrid1PfadButtonClick(column, button);
     };
     grid_.ChangeColumn = [this](int column) { dxDBGrid1ChangeColumn(column); };
     grid_.CellHint = [this](int column, int row) {
-        return column == Col("dxDBGrid1Startzeit") ? StartzeitHint(row) : std::string();
+        return column == Col(JobColumn::Startzeit) ? StartzeitHint(row) : std::string();
     };
 }
 
 // ------------------------------------------------------------ next starts
 
 RowRule JobEditors::CurrentRowRule() const {
-    return {source_.Value("Wochentag"), source_.Value("Uhrzeit"), source_.Value("Intervall")};
+    return {source_.Value(schema::job::kWochentag), source_.Value(schema::job::kUhrzeit), source_.Value(schema::job::kIntervall)};
 }
 
 void JobEditors::ShowStarts(StartsPanel& panel, const std::string& text) {
@@ -387,11 +389,11 @@ void JobEditors::ShowStartTimeStarts() {
 }
 
 std::string JobEditors::StartzeitHint(int row) const {
-    const RowRule rule{source_.CellText(row, "Wochentag"), source_.CellText(row, "Uhrzeit"),
-                       source_.CellText(row, "Intervall")};
+    const RowRule rule{source_.CellText(row, schema::job::kWochentag), source_.CellText(row, schema::job::kUhrzeit),
+                       source_.CellText(row, schema::job::kIntervall)};
     const DateTime now = deps_.clock->Now();
     DateTime next{};
-    if (ParseDisplayDateTime(source_.CellText(row, "Startzeit"), next)) return NextStartsTextFrom(rule, now, next);
+    if (ParseDisplayDateTime(source_.CellText(row, schema::job::kStartzeit), next)) return NextStartsTextFrom(rule, now, next);
     return NextStartsText(rule, now);
 }
 
@@ -408,7 +410,7 @@ void JobEditors::SetCheckedItems(const DayItems& items) {
     ShowDayRuleStarts();
 }
 
-void JobEditors::dxDBGrid1WochentagInitPopup(int) { SetCheckedItems(DayItemsFromRule(source_.Value("Wochentag"))); }
+void JobEditors::dxDBGrid1WochentagInitPopup(int) { SetCheckedItems(DayItemsFromRule(source_.Value(schema::job::kWochentag))); }
 
 void JobEditors::chkWochentagChange(int index, bool checked) {
     DayItems items = CheckedItems();
@@ -443,7 +445,7 @@ void JobEditors::SetPopupMoment(DateTime date, TimeOfDay time) {
 
 void JobEditors::dxDBGrid1StartzeitInitPopup(int) {
     DateTime stored{};
-    std::string text = source_.Value("Startzeit");
+    std::string text = source_.Value(schema::job::kStartzeit);
     if (!text.empty() && !ParseDisplayDateTime(text, stored)) stored = DateTime{};
     StartPopupValues v = StartPopupOpen(deps_.clock->Now(), stored);
     SetPopupMoment(v.date, v.time);
@@ -472,10 +474,7 @@ bool JobEditors::CheckTimeField() {
 void JobEditors::dxDBGrid1StartzeitCloseUp(int, std::string& text, bool& accept) {
     DateTime m = PopupMoment();
     StartCloseResult r = StartPopupClose(deps_.clock->Now(), DatePart(m), TimePart(m), deps_.nextStart);
-    if (!r.message.empty()) {
-        if (deps_.showMessage) deps_.showMessage(main_, r.message);
-        else MessageBoxA(main_, r.message.c_str(), win::AppTitle().c_str(), MB_OK);
-    }
+    if (!r.message.empty() && deps_.showMessage) deps_.showMessage(main_, r.message);
     text = r.text;
     accept = r.accept;
 }
@@ -513,7 +512,7 @@ void JobEditors::dxDBGrid1PfadButtonClick(int column, int button) {
         bool chosen = deps_.openFile ? deps_.openFile(main_, path) : DefaultOpenFile(main_, path);
         if (!chosen) return;
         source_.Edit();
-        source_.SetValue("Pfad", path);
+        source_.SetValue(schema::job::kPfad, path);
         return;
     }
     if (button != 1) return;
@@ -596,7 +595,7 @@ void JobEditors::ListBoxClick() {
     source_.Edit();
     if (sel != LB_ERR) {
         int column = grid_.FocusedColumn();
-        std::string field = column >= 0 ? grid_.model().column(column).field : std::string("Pfad");
+        std::string field = column >= 0 ? grid_.model().column(column).field : std::string(schema::job::kPfad);
         source_.SetValue(field, OperationNames()[static_cast<size_t>(sel)]);
     }
     CloseOperationList();

@@ -19,6 +19,7 @@
 
 #include "engine/DateTime.h"
 #include "ui/jobgrid/JobEditorRules.h"
+#include "ui/jobgrid/JobGridColumns.h"
 #include "ui/grid/CheckList.h"
 #include "ui/grid/Grid.h"
 #include "ui/grid/GridDataSource.h"
@@ -36,7 +37,8 @@ public:
         const Clock* clock = nullptr;
         // CalcNextStart for the editor cursor's current row from base.
         std::function<DateTime(DateTime base)> nextStart;
-        // A message window with an OK button (the start-time refusal).
+        // A message window with an OK button (the start-time refusal): the
+        // window's injected message box, the one way its messages go out.
         std::function<void(HWND owner, const std::string& text)> showMessage;
         // The file dialog: true with the chosen full path, false when cancelled.
         // Left empty, the system's open dialog is used.
@@ -98,7 +100,7 @@ private:
     void ShowDayRuleStarts();
     void ShowStartTimeStarts();
     bool DefaultOpenFile(HWND owner, std::string& path);
-    int Col(const char* name) const { return grid_.model().FindColumn(name); }
+    int Col(JobColumn role) const { return FindJobColumn(grid_.model(), role); }
     // edZeitValidate with its refusal shown; true when the moment passes.
     bool CheckTimeField();
     LRESULT ListBoxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp);

@@ -14,7 +14,7 @@ HWND JobGridView::Create(HWND parent, int id, const RECT& bounds) {
     grid_.SetColumns(JobGridColumns());
     grid_.SetPreviewField(kJobPreviewField);
     // From the first paint on: a forced operation is never shown plain.
-    const int pfad = grid_.model().FindColumn("dxDBGrid1Pfad");
+    const int pfad = FindJobColumn(grid_.model(), JobColumn::Pfad);
     grid_.CustomDrawCell = [pfad](int column, int, const std::string& text, COLORREF& bg, COLORREF& fg) {
         dxDBGrid1PfadCustomDrawCell(column == pfad, text, bg, fg);
     };

@@ -1,5 +1,6 @@
 #include "ui/log/FrmLog.h"
 
+#include "schema/JobSchema.h"
 #include "ui/data/CursorNavigator.h"
 #include "win/Desktop.h"
 #include "win/Window.h"
@@ -20,8 +21,9 @@ std::vector<grid::Column> LogColumns(int dpi) {
         c.width = win::Scale(width, dpi);
         return c;
     };
-    std::vector<grid::Column> cols = {make("ID", 49), make("Pfad", 189), make("Fehler", 226),
-                                      make("Zeit", 113)};
+    namespace f = schema::runlog;
+    std::vector<grid::Column> cols = {make(f::kID, 49), make(f::kPfad, 189), make(f::kFehler, 226),
+                                      make(f::kZeit, 113)};
     cols[0].visible = false;
     cols[3].widestText = "28.08.2028 20:58:58";  // never cut, at any resolution
     return cols;
@@ -37,7 +39,7 @@ TfrmLog::TfrmLog(HWND owner, engine::Cursor& tblLog, win::MessageBoxFn messageBo
     font_.reset(win::CreateUiFont(dpi));
     grid_.Create(hwnd(), kGridId, 0, 0, 100, 100);
     grid_.SetColumns(LogColumns(dpi));
-    grid_.SetPreviewField("Pfad");
+    grid_.SetPreviewField(schema::runlog::kPfad);
     grid_.SetReadOnly(true);
     grid_.ConfirmDelete = [this] { return ConfirmDeleteRow(messageBox_, hwnd()); };
     DBNavigator1_.Create(hwnd(), kNavigatorId,

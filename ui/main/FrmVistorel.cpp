@@ -176,8 +176,9 @@ void TfrmVistorel::Layout() {
 }
 
 // The columns whose widths follow the screen's resolution.
-const char* const TfrmVistorel::kScaledColumns[5] = {"Aktiv", "Intervall", "Uhrzeit", "Pfad",
-                                                     "Paramter"};
+const char* const TfrmVistorel::kScaledColumns[5] = {schema::job::kAktiv, schema::job::kIntervall,
+                                                     schema::job::kUhrzeit, schema::job::kPfad,
+                                                     schema::job::kParamter};
 
 // The window was made at its scaled size already; the columns follow here, as
 // their stored widths are known now.

@@ -278,7 +278,7 @@ void TfrmVistorel::btnStartenClick() {
     if (!d.tblTimer.active() || d.tblTimer.RecordCount() == 0 || !d.tblTimer2.active()) return;
     engine::Cursor& c2 = d.tblTimer2;
     auto result = actions::StartSelectedJob(d.tblTimer.RowId(), actions::CursorOps(c2),
-                                            [&] { return ports_->RunJobAction(c2); });
+                                            [&] { return ports_->RunJobAction(d.tblTimer2Fields.Read()); });
     if (result && *result != "OK") ShowPlain(*result);
 }
 

@@ -28,10 +28,8 @@ void TfrmVistorel::SchedulerPorts::NotifyFailures(const TickFailures& failures) 
     if (w_.settings_.FailureBalloon()) w_.tray_.ShowBalloon(win::AppTitle(), FailureNoticeText(failures));
 }
 
-std::string TfrmVistorel::SchedulerPorts::RunJobAction(engine::Cursor& job) {
-    return actions::RunJobAction(w_.hwnd(), job.FieldByName("Pfad").AsString(),
-                                 job.FieldByName("Paramter").AsString(),
-                                 job.FieldByName("WindowState").AsString());
+std::string TfrmVistorel::SchedulerPorts::RunJobAction(const schema::Job& job) {
+    return actions::RunJobAction(w_.hwnd(), job);
 }
 
 bool TfrmVistorel::SchedulerPorts::ConfirmShutdownCountdown() {

@@ -37,7 +37,7 @@ public:
     void NotifyFailures(const TickFailures& failures) override;
 
     // SchedulerActions
-    std::string RunJobAction(engine::Cursor& job) override;
+    std::string RunJobAction(const schema::Job& job) override;
     bool ConfirmShutdownCountdown() override;
     std::string ShutdownSystem(bool Reboot, bool Force, bool PowerOff) override;
     std::string SendErrorMail(const actions::FailureMail& mail) override;

@@ -59,15 +59,6 @@ bool IniFileProfile::Write(const std::string& section, const std::string& key,
 SettingsWriteError::SettingsWriteError(const std::string& path)
     : std::runtime_error(IniWriteRefusedText(path)) {}
 
-SettingsValues Settings::ReadAll() const {
-    SettingsValues v;
-    v.minimized = ParseProfileBool(store_.Read(kSettingsSection, "minimized", ""), false);
-    v.aktiviert = ParseProfileBool(store_.Read(kSettingsSection, "aktiviert", ""), false);
-    v.mail = ParseProfileBool(store_.Read(kSettingsSection, "mail", ""), true);
-    v.mailadresse = store_.Read(kSettingsSection, "mailadresse", "");
-    return v;
-}
-
 bool Settings::FailureBalloon() const {
     return ParseProfileBool(store_.Read(kSettingsSection, "fehlerhinweis", ""), true);
 }

@@ -91,8 +91,6 @@ class Settings {
 public:
     explicit Settings(ProfileStore& store) : store_(store) {}
 
-    // The four keys of "App" with their defaults. Nothing is written.
-    SettingsValues ReadAll() const;
     // "fehlerhinweis" (default true): a failure shows a balloon at the tray
     // icon. Set by hand only; the program reads it, never writes it.
     bool FailureBalloon() const;

@@ -6,8 +6,11 @@
 #include <stdexcept>
 
 #include "engine/Table.h"
+#include "schema/JobSchema.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "ui/data/CursorGridSource.h"
+
+namespace jf = qv::schema::job;
 
 using namespace qv;
 using namespace qv::engine;
@@ -31,8 +34,8 @@ protected:
             AppendJob(fill, "c:\\b.exe", "Mi");
             fill.First();
             fill.Edit();
-            fill.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 5, 9, 400));
-            fill.FieldByName("Startzeit").SetAsDateTime(MakeDateTime(2030, 1, 2, 8, 5, 9));
+            fill.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(8, 5, 9, 400));
+            fill.FieldByName(jf::kStartzeit).SetAsDateTime(MakeDateTime(2030, 1, 2, 8, 5, 9));
             fill.Post();
         }
         cursor.SetPath(path);
@@ -76,7 +79,7 @@ TEST_F(CursorSourceTest, EditsGoThroughTheFieldsAndPostOnLeaving) {
     EXPECT_TRUE(src.Modified());
     EXPECT_EQ(src.Value("Uhrzeit"), "07:30:00");
     src.SetValue("Startzeit", "03.04.2031 06:07:08");
-    EXPECT_EQ(cursor.FieldByName("Startzeit").AsDateTime(), MakeDateTime(2031, 4, 3, 6, 7, 8));
+    EXPECT_EQ(cursor.FieldByName(jf::kStartzeit).AsDateTime(), MakeDateTime(2031, 4, 3, 6, 7, 8));
     EXPECT_EQ(src.CellText(0, "Pfad"), "c:\\a.exe");  // other rows still readable while editing
     src.MoveTo(0);
     EXPECT_EQ(src.State(), RowState::Browse);
@@ -86,7 +89,7 @@ TEST_F(CursorSourceTest, EditsGoThroughTheFieldsAndPostOnLeaving) {
 
     // Clearing a value empties the field.
     src.SetValue("Startzeit", "");
-    EXPECT_TRUE(cursor.FieldByName("Startzeit").IsNull());
+    EXPECT_TRUE(cursor.FieldByName(jf::kStartzeit).IsNull());
     src.Cancel();
 }
 
@@ -109,7 +112,7 @@ TEST_F(CursorSourceTest, RefusedTextsChangeNothing) {
 }
 
 TEST_F(CursorSourceTest, AnUntouchedNewRowVanishesAndTheTargetRowStaysTheSame) {
-    cursor.AfterInsert = [](Cursor& c) { c.FieldByName("Aktiv").SetAsString("Y"); };
+    cursor.AfterInsert = [](Cursor& c) { c.FieldByName(jf::kAktiv).SetAsString("Y"); };
     CursorGridSource src(cursor);
     src.MoveTo(0);
     src.Insert();  // before row 0

@@ -43,6 +43,8 @@ std::vector<Column> TestColumns() {
     c[kActive].name = "colActive";
     c[kActive].field = "Active";
     c[kActive].kind = ColumnKind::Check;
+    c[kActive].checkedValue = "ja";  // the column's own values, not the job table's
+    c[kActive].uncheckedValue = "nein";
     c[kActive].width = 30;
     c[kStart].name = "colStart";
     c[kStart].field = "Start";
@@ -83,13 +85,13 @@ protected:
                                 wc.hInstance, nullptr);
         source = std::make_unique<MemoryGridSource>(
             std::vector<std::string>{"ID", "Day", "Time", "Action", "Active", "Start", "State"});
-        source->SetDefault("Active", "Y");
+        source->SetDefault("Active", "ja");
         source->SetDefault("State", "Standard");
         source->SetRequired("Day");
         source->SetRequired("Action");
-        source->AddRow({"1", "Mo", "08:00:00", "b.exe", "Y", "01.01.2030 08:00:00", "Standard"});
-        source->AddRow({"2", "Di", "09:00:00", "Neustart hart", "N", "02.01.2030 09:00:00", "minimiert"});
-        source->AddRow({"3", "Mi", "10:00:00", "a.exe", "Y", "03.01.2030 10:00:00", "Standard"});
+        source->AddRow({"1", "Mo", "08:00:00", "b.exe", "ja", "01.01.2030 08:00:00", "Standard"});
+        source->AddRow({"2", "Di", "09:00:00", "Neustart hart", "nein", "02.01.2030 09:00:00", "minimiert"});
+        source->AddRow({"3", "Mi", "10:00:00", "a.exe", "ja", "03.01.2030 10:00:00", "Standard"});
         grid.Create(host, 100, 0, 0, 740, 370);
         grid.SetColumns(TestColumns());
         grid.SetPreviewField("Action");
@@ -159,7 +161,7 @@ TEST_F(GridWin, TypingIntoANewRowAndMovingAwayPostsIt) {
     EXPECT_EQ(source->State(), RowState::Browse);
     EXPECT_EQ(source->Stored(3, "Day"), "Fr");
     EXPECT_EQ(source->Stored(3, "Action"), "c.exe");
-    EXPECT_EQ(source->Stored(3, "Active"), "Y");
+    EXPECT_EQ(source->Stored(3, "Active"), "ja");
     EXPECT_EQ(grid.FocusedRow(), 2);
     EXPECT_TRUE(errors.empty());
 }
@@ -197,23 +199,23 @@ TEST_F(GridWin, EscapeCancelsTheCellEditAndFocusLossKeepsTheText) {
     EXPECT_EQ(source->postCount(), 0);
 }
 
-TEST_F(GridWin, CheckBoxCellsWriteYAndN) {
+TEST_F(GridWin, CheckBoxCellsWriteTheirColumnsValues) {
     POINT p = Center(grid.CellRect(1, kActive));
     Click(p.x, p.y);
     EXPECT_EQ(grid.FocusedRow(), 1);
-    EXPECT_EQ(source->Value("Active"), "Y");
+    EXPECT_EQ(source->Value("Active"), "ja");
     Click(p.x, p.y);
-    EXPECT_EQ(source->Value("Active"), "N");
+    EXPECT_EQ(source->Value("Active"), "nein");
     Key(VK_SPACE, grid.hwnd());
-    EXPECT_EQ(source->Value("Active"), "Y");
+    EXPECT_EQ(source->Value("Active"), "ja");
     EXPECT_EQ(source->State(), RowState::Edit);
     Key(VK_RETURN, grid.hwnd());  // Enter opens a cell's editor: a box has none to open
-    EXPECT_EQ(source->Value("Active"), "Y");
+    EXPECT_EQ(source->Value("Active"), "ja");
     // A click beside the box only focuses.
     RECT r = grid.CellRect(0, kActive);
     Click(r.left + 1, (r.top + r.bottom) / 2);
-    EXPECT_EQ(source->Stored(1, "Active"), "Y");
-    EXPECT_EQ(source->Value("Active"), "Y");
+    EXPECT_EQ(source->Stored(1, "Active"), "ja");
+    EXPECT_EQ(source->Value("Active"), "ja");
     EXPECT_EQ(source->State(), RowState::Browse);
 }
 
@@ -495,7 +497,7 @@ TEST_F(GridWin, RowDragPostsThePendingEditFirstAndReportsItsSource) {
 
 TEST_F(GridWin, ManyRowsScrollTheFocusIntoView) {
     for (int i = 0; i < 60; ++i)
-        source->AddRow({std::to_string(10 + i), "Mo", "08:00:00", "x" + std::to_string(i) + ".exe", "Y", "", "Standard"});
+        source->AddRow({std::to_string(10 + i), "Mo", "08:00:00", "x" + std::to_string(i) + ".exe", "ja", "", "Standard"});
     ClickCell(0, kDay);
     Key(VK_ESCAPE);
     SendMessageA(grid.hwnd(), WM_KEYDOWN, VK_NEXT, 0);
@@ -522,7 +524,7 @@ TEST_F(GridWin, ScrollBarsAndWheelMoveTheViewAndTheEditorWithIt) {
     };
     EXPECT_EQ(bars(), std::make_pair(false, false)) << "three rows and every column fit";
     for (int i = 0; i < 60; ++i)
-        source->AddRow({std::to_string(10 + i), "Mo", "08:00:00", "x.exe", "Y", "", "Standard"});
+        source->AddRow({std::to_string(10 + i), "Mo", "08:00:00", "x.exe", "ja", "", "Standard"});
     EXPECT_EQ(bars(), std::make_pair(true, false));
     MoveWindow(grid.hwnd(), 0, 0, 300, 370, TRUE);  // narrower than the columns
     EXPECT_EQ(bars(), std::make_pair(true, true));

@@ -10,12 +10,15 @@
 #include <string>
 
 #include "engine/Table.h"
+#include "schema/JobSchema.h"
 #include "tests/engine/EngineTestSupport.h"
 #include "ui/data/CursorGridSource.h"
+#include "ui/grid/Grid.h"
 #include "ui/jobgrid/JobEditors.h"
 #include "ui/jobgrid/JobGridColumns.h"
 #include "ui/jobgrid/JobGridView.h"
-#include "ui/grid/Grid.h"
+
+namespace jf = qv::schema::job;
 
 using namespace qv;
 using namespace qv::engine;
@@ -39,9 +42,9 @@ protected:
         ASSERT_TRUE(CreateTable(path, JobTableDef()));
         cursor.SetPath(path);
         cursor.AfterInsert = [](Cursor& c) {
-            c.FieldByName("Aktiv").SetAsString("Y");
-            c.FieldByName("Intervall").SetAsString("N");
-            c.FieldByName("WindowState").SetAsString("Standard");
+            c.FieldByName(jf::kAktiv).SetAsString("Y");
+            c.FieldByName(jf::kIntervall).SetAsString("N");
+            c.FieldByName(jf::kWindowState).SetAsString("Standard");
         };
         cursor.Open();
         source = std::make_unique<ui::CursorGridSource>(cursor);
@@ -131,7 +134,7 @@ TEST_F(GridOnTable, TypingIntoAnEmptyGridStartsTheFirstRow) {
     ASSERT_TRUE(grid.EditorVisible());
     EXPECT_EQ(grid.EditorText(), "Sa");
     Key(VK_TAB);
-    EXPECT_EQ(cursor.FieldByName("Wochentag").AsString(), "Sa");
+    EXPECT_EQ(cursor.FieldByName(jf::kWochentag).AsString(), "Sa");
     EXPECT_EQ(cursor.RecordCount(), 1);
 }
 
@@ -155,11 +158,11 @@ TEST_F(GridOnTable, CheckBoxesAndTheFileButtonWriteThroughTheFields) {
     grid::Rect box = grid.model().CheckRect(1, Col("dxDBGrid1Aktiv"));
     SendMessageA(grid.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(box.left + 4, box.top + 4));
     EXPECT_EQ(cursor.RecNo(), 1);
-    EXPECT_EQ(cursor.FieldByName("Aktiv").AsString(), "N");
+    EXPECT_EQ(cursor.FieldByName(jf::kAktiv).AsString(), "N");
     grid::Rect b = grid.model().ButtonRect(1, Col("dxDBGrid1Pfad"), 0);
     SendMessageA(grid.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(b.left + 4, b.top + 4));
     Pump();
-    EXPECT_EQ(cursor.FieldByName("Pfad").AsString(), longPath.substr(0, 200));  // the field's width
+    EXPECT_EQ(cursor.FieldByName(jf::kPfad).AsString(), longPath.substr(0, 200));  // the field's width
     grid.FocusCell(0, Col("dxDBGrid1Pfad"));
     EXPECT_EQ(Stored("Aktiv"), (std::vector<std::string>{"Y", "N"}));
     EXPECT_EQ(Stored("Pfad")[1], longPath.substr(0, 200));

@@ -20,6 +20,7 @@
 #include "actions/Countdown.h"
 #include "app/Autostart.h"
 #include "jobs/Tables.h"
+#include "schema/JobSchema.h"
 #include "tests/jobs/TempDir.h"
 #include "tests/win/Keyboard.h"
 #include "tests/win/NavigatorClick.h"
@@ -28,6 +29,9 @@
 #include "ui/main/VistorelIds.h"
 #include "win/Desktop.h"
 #include "win/Subclass.h"
+
+namespace jf = qv::schema::job;
+namespace lf = qv::schema::runlog;
 
 namespace qv::ui {
 namespace {
@@ -177,14 +181,14 @@ protected:
         engine::Cursor c(other, dir.path() + "timer.dat");
         c.Open();
         c.Append();
-        c.FieldByName("Wochentag").SetAsString("Jeden Tag");
-        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(8, 0));
-        c.FieldByName("Pfad").SetAsString(dir.path() + file);
-        c.FieldByName("Aktiv").SetAsString("Y");
-        c.FieldByName("nacholen").SetAsString(nacholen);
-        c.FieldByName("WindowState").SetAsString("Standard");
-        c.FieldByName("Intervall").SetAsString("N");
-        c.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime(start));
+        c.FieldByName(jf::kWochentag).SetAsString("Jeden Tag");
+        c.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(8, 0));
+        c.FieldByName(jf::kPfad).SetAsString(dir.path() + file);
+        c.FieldByName(jf::kAktiv).SetAsString("Y");
+        c.FieldByName(jf::kNacholen).SetAsString(nacholen);
+        c.FieldByName(jf::kWindowState).SetAsString("Standard");
+        c.FieldByName(jf::kIntervall).SetAsString("N");
+        c.FieldByName(jf::kStartzeit).SetAsDateTime(*ParseDateTime(start));
         c.Post();
     }
     bool Checked(int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -226,7 +230,7 @@ protected:
         engine::Cursor c(other, dir.path() + "timer.dat");
         c.Open();
         for (c.First(); !c.Eof(); c.Next()) {
-            const std::string p = c.FieldByName("Pfad").AsString();
+            const std::string p = c.FieldByName(jf::kPfad).AsString();
             if (p.size() >= pfad.size() && p.compare(p.size() - pfad.size(), pfad.size(), pfad) == 0) {
                 engine::Field& f = c.FieldByName(field);
                 return f.type() == engine::FieldType::DateTime ? FormatDateTime(f.AsDateTime())
@@ -501,7 +505,7 @@ TEST_F(MainWindowTest, LogViewerIsCreatedOnceSortsDeletesAfterAskingAndEmptiesOn
     EXPECT_EQ(boxes[0].text, "Datensatz l\xf6schen?");
     EXPECT_EQ(w.data().tblLog.RecordCount(), 2);
     w.data().tblLog.Last();
-    EXPECT_EQ(w.data().tblLog.FieldByName("Pfad").AsString(), "C:\\b.exe");  // c.exe went
+    EXPECT_EQ(w.data().tblLog.FieldByName(lf::kPfad).AsString(), "C:\\b.exe");  // c.exe went
 
     // Closing hides; the next click shows the same window.
     SendMessageA(log->hwnd(), WM_CLOSE, 0, 0);
@@ -545,13 +549,13 @@ TEST_F(MainWindowTest, CountdownDisablesEveryWindowOfTheProgram) {
         engine::Cursor timer(session, dir.path() + kTimerTableFile);
         timer.Open();
         timer.Append();
-        timer.FieldByName("Wochentag").SetAsString("Jeden Tag");
-        timer.FieldByName("Uhrzeit").SetAsTime(MakeTime(9, 0));
-        timer.FieldByName("Pfad").SetAsString("Neustart");
-        timer.FieldByName("Aktiv").SetAsString("Y");
-        timer.FieldByName("Intervall").SetAsString("N");
-        timer.FieldByName("WindowState").SetAsString("Standard");
-        timer.FieldByName("Startzeit").SetAsDateTime(*ParseDateTime("2024-05-15 09:00"));
+        timer.FieldByName(jf::kWochentag).SetAsString("Jeden Tag");
+        timer.FieldByName(jf::kUhrzeit).SetAsTime(MakeTime(9, 0));
+        timer.FieldByName(jf::kPfad).SetAsString("Neustart");
+        timer.FieldByName(jf::kAktiv).SetAsString("Y");
+        timer.FieldByName(jf::kIntervall).SetAsString("N");
+        timer.FieldByName(jf::kWindowState).SetAsString("Standard");
+        timer.FieldByName(jf::kStartzeit).SetAsDateTime(*ParseDateTime("2024-05-15 09:00"));
         timer.Post();
     }
     SendMessageA(Item(ids::btnAktiv), BM_CLICK, 0, 0);
@@ -609,11 +613,11 @@ TEST_F(MainWindowTest, DroppedFilesOnTheGridBecomeInactiveDailyJobs) {
     engine::Cursor& t = w.data().tblTimer;
     ASSERT_EQ(t.RecordCount(), 2);
     t.First();
-    EXPECT_EQ(t.FieldByName("Pfad").AsString(), a);
-    EXPECT_EQ(t.FieldByName("Aktiv").AsString(), "N");
-    EXPECT_EQ(t.FieldByName("Wochentag").AsString(), "Jeden Tag");
+    EXPECT_EQ(t.FieldByName(jf::kPfad).AsString(), a);
+    EXPECT_EQ(t.FieldByName(jf::kAktiv).AsString(), "N");
+    EXPECT_EQ(t.FieldByName(jf::kWochentag).AsString(), "Jeden Tag");
     t.Next();
-    EXPECT_EQ(t.FieldByName("Pfad").AsString(), b);
+    EXPECT_EQ(t.FieldByName(jf::kPfad).AsString(), b);
     EXPECT_TRUE(errors.empty());
 }
 
@@ -644,14 +648,14 @@ TEST_F(MainWindowTest, MinimizingSavesAChangedRowButNotANewOne) {
     SendMessageA(w.grid().hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({a})), 0);
     engine::Cursor& t = w.data().tblTimer;
     t.Edit();
-    t.FieldByName("Paramter").SetAsString("-neu");
+    t.FieldByName(jf::kParamter).SetAsString("-neu");
     SendMessageA(w.hwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_EQ(t.state(), engine::DatasetState::Browse);
     t.Refresh();
-    EXPECT_EQ(t.FieldByName("Paramter").AsString(), "-neu");
+    EXPECT_EQ(t.FieldByName(jf::kParamter).AsString(), "-neu");
 
     t.Append();
-    t.FieldByName("Pfad").SetAsString("C:\\neu.exe");
+    t.FieldByName(jf::kPfad).SetAsString("C:\\neu.exe");
     SendMessageA(w.hwnd(), WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_EQ(t.state(), engine::DatasetState::Insert);
     t.Cancel();
@@ -828,11 +832,11 @@ TEST_F(MainWindowTest, ARowTypedIntoTheGridIsPostedWithItsNextStart) {
     t.Refresh();
     t.First();
     ASSERT_FALSE(t.Eof());
-    EXPECT_EQ(t.FieldByName("Pfad").AsString(), "c:\\x.exe");
+    EXPECT_EQ(t.FieldByName(jf::kPfad).AsString(), "c:\\x.exe");
     // Posted on Wednesday 15.05.2024 10:00: the next Monday, Wednesday or Friday 08:00.
-    EXPECT_EQ(FormatDateTime(t.FieldByName("Startzeit").AsDateTime()), "2024-05-17 08:00:00.000");
-    EXPECT_EQ(t.FieldByName("Intervall").AsString(), "N");
-    EXPECT_EQ(t.FieldByName("WindowState").AsString(), "Standard");
+    EXPECT_EQ(FormatDateTime(t.FieldByName(jf::kStartzeit).AsDateTime()), "2024-05-17 08:00:00.000");
+    EXPECT_EQ(t.FieldByName(jf::kIntervall).AsString(), "N");
+    EXPECT_EQ(t.FieldByName(jf::kWindowState).AsString(), "Standard");
 }
 
 TEST_F(MainWindowTest, DamagedJobTableIsReportedBackedUpAndRepaired) {
@@ -873,7 +877,7 @@ TEST_F(MainWindowTest, TheSameTickErrorIsShownOnceUntilATickGoesThrough) {
     AddDueJob("fehlt.exe", "Y", "2024-04-15 08:00");
     engine::Cursor& t = w.data().tblTimer;
     t.Append();
-    t.FieldByName("Wochentag").SetAsString("Mo");
+    t.FieldByName(jf::kWochentag).SetAsString("Mo");
     BoxPresser presser;
     Pump(5000);  // three ticks
     std::vector<std::string> texts = presser.texts();
@@ -883,7 +887,7 @@ TEST_F(MainWindowTest, TheSameTickErrorIsShownOnceUntilATickGoesThrough) {
     t.Cancel();
     Pump(2000);
     t.Append();
-    t.FieldByName("Wochentag").SetAsString("Mo");
+    t.FieldByName(jf::kWochentag).SetAsString("Mo");
     Pump(2500);
     EXPECT_EQ(presser.texts().size(), 2u);
     t.Cancel();
@@ -918,7 +922,7 @@ TEST_F(MainWindowTest, PostingARuleThatNamesNoWeekdaySaysSoInARealBox) {
     engine::Cursor& t = w.data().tblTimer;
     t.Refresh();
     t.First();
-    EXPECT_EQ(t.FieldByName("Aktiv").AsString(), "N");
+    EXPECT_EQ(t.FieldByName(jf::kAktiv).AsString(), "N");
 }
 
 // The failures of a tick ask the tray icon for one balloon: the first job's
@@ -949,9 +953,9 @@ TEST_F(MainWindowTest, FailuresOfATickShowOneBalloonWhoseClickOpensTheRunLog) {
     ASSERT_EQ(log.RecordCount(), 2);
     log.First();
     EXPECT_EQ(balloons[0].title, "Quarvelin");
-    EXPECT_EQ(balloons[0].text, "2 Fehler, der erste:\n" + log.FieldByName("Pfad").AsString() + "\n" +
+    EXPECT_EQ(balloons[0].text, "2 Fehler, der erste:\n" + log.FieldByName(lf::kPfad).AsString() + "\n" +
                                     log.FieldByName("Fehler").AsString());
-    EXPECT_EQ(log.FieldByName("Pfad").AsString(), dir.path() + "fehlt-a.exe");
+    EXPECT_EQ(log.FieldByName(lf::kPfad).AsString(), dir.path() + "fehlt-a.exe");
     EXPECT_EQ(balloons[0].size, static_cast<DWORD>(NOTIFYICONDATAA_V2_SIZE));
     EXPECT_EQ(qv::testing::ReadFile(dir.path() + "Quarvelin.ini"), "[App]\r\nmail=1\r\naktiviert=1\r\n");
 
@@ -1349,7 +1353,7 @@ TEST_F(MainWindowTest, ForcedOperationsAreRedOnTheFirstPaint) {
         c.Open();
         c.First();
         c.Edit();
-        c.FieldByName("Pfad").SetAsString("Neustart hart");
+        c.FieldByName(jf::kPfad).SetAsString("Neustart hart");
         c.Post();
     }
     window.reset();

@@ -3,9 +3,12 @@
 #include <set>
 
 #include "jobs/JobData.h"
+#include "schema/JobSchema.h"
 #include "tests/jobs/TempDir.h"
 #include "ui/main/ColumnWidths.h"
 #include "ui/main/DropJobs.h"
+
+namespace jf = qv::schema::job;
 
 namespace qv::ui {
 namespace {
@@ -79,18 +82,18 @@ TEST_F(DropJobsTest, EachFileBecomesAnInactiveDailyJobInTheOrderGiven) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(Field(i, "Pfad"), paths[i]);
         EXPECT_EQ(Field(i, "Wochentag"), "Jeden Tag");
-        EXPECT_EQ(data.tblTimer.FieldByName("Uhrzeit").AsTime().ms, 0);
+        EXPECT_EQ(data.tblTimer.FieldByName(jf::kUhrzeit).AsTime().ms, 0);
         EXPECT_EQ(Field(i, "Aktiv"), "N");
         EXPECT_EQ(Field(i, "Intervall"), "N");
         EXPECT_EQ(Field(i, "WindowState"), "Standard");
         EXPECT_EQ(Field(i, "Paramter"), "");
         // The post moved the start from 1899 to the next midnight.
-        EXPECT_EQ(data.tblTimer.FieldByName("Startzeit").AsDateTime(),
+        EXPECT_EQ(data.tblTimer.FieldByName(jf::kStartzeit).AsDateTime(),
                   *ParseDateTime("2024-05-16 00:00"));
     }
     // The last one added is the current row.
     data.tblTimer.Last();
-    EXPECT_EQ(data.tblTimer.FieldByName("Pfad").AsString(), "C:\\c.txt");
+    EXPECT_EQ(data.tblTimer.FieldByName(jf::kPfad).AsString(), "C:\\c.txt");
 }
 
 TEST_F(DropJobsTest, FoldersAndMissingPathsAreSkipped) {
@@ -112,7 +115,7 @@ TEST_F(DropJobsTest, LongPathsAreCutTo200Characters) {
 TEST_F(DropJobsTest, APendingEditIsSavedBeforeTheDroppedRows) {
     AddDroppedFileJobs(data.tblTimer, {"C:\\a.bat"}, FilesAre({"C:\\a.bat"}));
     data.tblTimer.Edit();
-    data.tblTimer.FieldByName("Paramter").SetAsString("-x");
+    data.tblTimer.FieldByName(jf::kParamter).SetAsString("-x");
     AddDroppedFileJobs(data.tblTimer, {"C:\\b.bat"}, FilesAre({"C:\\b.bat"}));
     data.tblTimer.Refresh();
     EXPECT_EQ(data.tblTimer.RecordCount(), 2);

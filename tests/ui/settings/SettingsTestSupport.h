@@ -1,4 +1,4 @@
-// Scratch files for the settings and layout tests.
+// Scratch files for the settings and layout tests, and start-up's reading.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,8 +7,28 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "ui/settings/Settings.h"
 
 namespace qv::test {
+
+// Records what start-up shows in the controls.
+struct FakeControls : SettingsControls {
+    std::vector<std::string> calls;
+    SettingsValues shown;
+    void SetMinimized(bool c) override { shown.minimized = c; calls.push_back("minimized"); }
+    void SetAktiviert(bool c) override { shown.aktiviert = c; calls.push_back("aktiviert"); }
+    void SetMail(bool c) override { shown.mail = c; calls.push_back("mail"); }
+    void SetMailAddress(const std::string& t) override { shown.mailadresse = t; calls.push_back("mailadresse"); }
+};
+
+// What a start with this settings file shows (and writes back).
+inline SettingsValues ShownAtStart(Settings& settings) {
+    FakeControls controls;
+    settings.ReadIntoControls(controls);
+    return controls.shown;
+}
 
 // A fresh directory, removed again at the end of the test. dir() ends in the
 // platform's separator, like the executable's directory the program passes.

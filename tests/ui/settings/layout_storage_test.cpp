@@ -98,10 +98,10 @@ TEST(GridLayoutStorage, SaveKeepsOtherSectionsAndDropsCommentsAndStrayLines) {
     // The settings still read, and a change written between two saves survives.
     IniFileProfile ini(path);
     Settings settings(ini);
-    EXPECT_EQ(settings.ReadAll().mailadresse, "a@b");
+    EXPECT_EQ(test::ShownAtStart(settings).mailadresse, "a@b");
     settings.chkMailClick(false);
     ASSERT_TRUE(SaveGridLayout(path, "Gitter", DesignLayout()));
-    EXPECT_FALSE(settings.ReadAll().mail);
+    EXPECT_FALSE(test::ShownAtStart(settings).mail);
     EXPECT_EQ(SectionNames(path), expected);
 }
 
