@@ -8,7 +8,7 @@
 
 #include <commctrl.h>  // Handles.h needs HIMAGELIST
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "win/Handles.h"
 
 namespace qv::actions {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "win/Shell.h"
 
 namespace qv::actions {

@@ -1,6 +1,6 @@
 #include "actions/Shutdown.h"
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include <commctrl.h>  // Handles.h needs HIMAGELIST
 
 #include "win/Handles.h"

@@ -6,6 +6,7 @@
 
 #include "app/Autostart.h"
 #include "app/SingleInstance.h"
+#include "ui/main/VistorelIds.h"
 #include "ui/main/FrmVistorel.h"
 #include "ui/help/hh_funcs.h"
 #include "win/MessageBox.h"
@@ -32,7 +33,8 @@ int StartShowCommand(int fromWinMain) {
 }
 
 int Run(int showCommand) {
-    qv::win::SetAppTitle("Quarvelin");
+    namespace ids = qv::ui::ids;
+    qv::win::SetAppIdentity({ids::kAppTitle, ids::kUnknownError, ids::kAppIcon});
 
     const std::string exePath = ExePath();
     // A second copy in the same folder says so and ends before anything of

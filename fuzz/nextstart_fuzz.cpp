@@ -2,7 +2,7 @@
 // job row can hold. Input: one byte mode, four bytes time, eight bytes base,
 // then the day rule's text.
 #include "fuzz/FuzzSupport.h"
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 
 using namespace qv;
 

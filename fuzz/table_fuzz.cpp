@@ -7,7 +7,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "jobs/JobData.h"
 #include "jobs/Tables.h"
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 #include "schedule/Scheduler.h"
 #include "tests/schedule/SchedulerFakes.h"
 #include "ui/data/DisplayFormat.h"

@@ -6,7 +6,7 @@
 
 #include "engine/Platform.h"
 #include "jobs/Tables.h"
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 
 namespace qv {
 

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "jobs/JobData.h"
 #include "jobs/Tables.h"
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 
 namespace qv {
 

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "engine/DateTime.h"
 #include "engine/Table.h"
 #include "schedule/ClockWatch.h"

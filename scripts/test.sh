@@ -91,6 +91,13 @@ for c in $configs; do
   esac
 done
 
+# Includes follow the layers (docs/ARCHITECTURE.md).
+if bash scripts/check-layers.sh; then
+  passed=$((passed + 1)); summary+=("check-layers: every include follows the layers")
+else
+  failed=$((failed + 1)); summary+=("check-layers: includes against the layers (see above)")
+fi
+
 # Every test file must be in a registered test of some configuration; only a
 # run of all configurations can tell.
 if [ "$configs" = "native asan win64 win32" ]; then

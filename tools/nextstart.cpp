@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/DateTime.h"
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 
 namespace {
 

@@ -12,9 +12,9 @@ void ImageListTraits::close(HIMAGELIST h) { DestroyImageList(h); }
 
 namespace {
 
-std::string& TitleStore() {
-    static std::string title = "Quarvelin";
-    return title;
+AppIdentity& IdentityStore() {
+    static AppIdentity identity;
+    return identity;
 }
 
 ErrorSink& SinkStore() {
@@ -24,8 +24,9 @@ ErrorSink& SinkStore() {
 
 }  // namespace
 
-void SetAppTitle(const std::string& title) { TitleStore() = title; }
-const std::string& AppTitle() { return TitleStore(); }
+void SetAppIdentity(AppIdentity identity) { IdentityStore() = std::move(identity); }
+const AppIdentity& Identity() { return IdentityStore(); }
+const std::string& AppTitle() { return IdentityStore().title; }
 void SetErrorSink(ErrorSink sink) { SinkStore() = std::move(sink); }
 
 std::string ErrorBoxText(const std::string& message) {
@@ -70,7 +71,8 @@ HWND Window::CreateWin(const char* className, DWORD exStyle, DWORD style, const 
         wc.lpszClassName = className;
         // Only a top-level window shows an icon; for each class that has one,
         // the system also copies its small size out of the resource.
-        if (!(style & WS_CHILD)) wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(1));
+        const int icon = Identity().iconId;
+        if (!(style & WS_CHILD) && icon != 0) wc.hIcon = LoadIconA(inst, MAKEINTRESOURCEA(icon));
         // Registered by another thread since the look-up: that is no error.
         if (!RegisterClassExA(&wc)) {
             const DWORD error = GetLastError();

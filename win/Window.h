@@ -17,8 +17,17 @@
 
 namespace qv::win {
 
-// The application title: caption of plain message boxes and the error box.
-void SetAppTitle(const std::string& title);
+// What the application hands this layer, which holds none of its texts: its
+// title (caption of plain message boxes and the error box), the words for an
+// error that brings none, and the resource id of the icon its top-level
+// windows show (0: none).
+struct AppIdentity {
+    std::string title;
+    std::string unknownError;
+    int iconId = 0;
+};
+void SetAppIdentity(AppIdentity identity);
+const AppIdentity& Identity();
 const std::string& AppTitle();
 
 // The general error box: caption = application title, error icon, the text
@@ -41,7 +50,7 @@ bool Guarded(HWND owner, F&& f) noexcept {
     } catch (const std::exception& e) {
         ShowGeneralError(owner, e.what());
     } catch (...) {
-        ShowGeneralError(owner, "Unbekannter Fehler");
+        ShowGeneralError(owner, Identity().unknownError);
     }
     return false;
 }

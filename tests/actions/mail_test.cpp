@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "actions/Mail.h"
 #include "tests/actions/test_support.h"
 

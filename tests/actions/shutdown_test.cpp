@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "actions/Shutdown.h"
 #include "tests/WineVersion.h"
 #include "tests/actions/test_support.h"

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 #include "actions/Shutdown.h"
 #include "schema/JobSchema.h"
 

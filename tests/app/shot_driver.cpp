@@ -22,7 +22,7 @@
 
 #include "engine/Table.h"
 #include "jobs/Tables.h"
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 #include "ui/main/VistorelIds.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "engine/DateTime.h"
 #include "jobs/JobData.h"
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 #include "schedule/Scheduler.h"
 #include "tests/engine/Zones.h"
 #include "schema/JobSchema.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/DateTime.h"
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 
 namespace qv::ui {
 

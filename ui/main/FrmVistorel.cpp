@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 #include "ui/data/CursorNavigator.h"
 #include "ui/main/ColumnWidths.h"
 #include "ui/main/FrmVistorelPorts.h"
@@ -31,6 +31,7 @@ TfrmVistorel::TfrmVistorel(VistorelEnv env)
       profile_(SettingsFilePath(env_.exeDir)),
       settings_(profile_),
       tray_(env_.trayShell.notify ? env_.trayShell : win::SystemTrayShell()) {
+    win::SetAppIdentity({ids::kAppTitle, ids::kUnknownError, ids::kAppIcon});
     if (!env_.messageBox) env_.messageBox = win::SystemMessageBox;
     if (!env_.clock) throw std::logic_error("TfrmVistorel needs a clock");
     JobDataHooks hooks;

@@ -6,6 +6,11 @@ namespace qv::ui::ids {
 
 constexpr const char* kMainClass = "TfrmVistorel";
 constexpr const char* kMainCaption = "Quarvelin 1.03";
+// What the window layer is handed: title of the boxes, the words for an error
+// without its own, the icon resource (app/Quarvelin.rc).
+constexpr const char* kAppTitle = "Quarvelin";
+constexpr const char* kUnknownError = "Unbekannter Fehler";
+constexpr int kAppIcon = 1;
 
 constexpr int kGrid = 300;
 constexpr int kNavigator = 301;

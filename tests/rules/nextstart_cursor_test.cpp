@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "jobs/JobData.h"
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 #include "tests/jobs/TempDir.h"
 
 namespace qv {

@@ -1,4 +1,4 @@
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 
 #include "engine/TimeZone.h"
 

@@ -6,7 +6,7 @@
 #include "engine/DateTime.h"
 #include "engine/Table.h"
 #include "engine/TimeZone.h"
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "schedule/NextStart.h"
+#include "rules/NextStart.h"
 
 #include "engine/TimeZone.h"
 #include "schema/JobSchema.h"

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 
 using namespace qv::actions;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "schedule/DayRule.h"
+#include "rules/DayRule.h"
 
 namespace qv {
 namespace {

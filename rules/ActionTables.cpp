@@ -1,4 +1,4 @@
-#include "actions/ActionTables.h"
+#include "rules/ActionTables.h"
 
 #include "schema/JobSchema.h"
 
