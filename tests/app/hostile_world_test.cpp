@@ -585,5 +585,62 @@ TEST_F(HostileWorld, MovedClock) {
     CloseAsUser(app, main);
 }
 
+// Moves the clock of every process of the run so that it reads utc now
+// (seconds since 1970), through the file moved_clock_test.sh names.
+bool MoveClockTo(const std::string& stamp, long long utc) {
+    const long long offset = std::atoll(ReadWholeFile(stamp).c_str());
+    const long long faked = (SystemClock().Read().utc - DaysFromCivil(1970, 1, 1) * kMsPerDay) / 1000;
+    const long long to = utc - (faked - offset);
+    return WriteWholeFile(stamp, (to >= 0 ? "+" : "") + std::to_string(to) + "\n");
+}
+
+// Spring, 01:59:20 on 28.03.2027 in Europe/Berlin: a catch-up job every 15
+// minutes due since 01:45 runs for 01:45 and for 03:00 (02:00 never happens),
+// a daily 02:30 once at the jump. Then the clock goes forward 8 days while it
+// runs: nothing is replayed for days that did not pass.
+TEST_F(HostileWorld, MovedClockSpring) {
+    const char* stampFile = std::getenv("QV_FAKETIME_FILE");
+    if (!stampFile) GTEST_SKIP() << "runs under moved_clock_test.sh only";
+    const std::string stamp = HostPathToWine(stampFile);
+    const long long jump = (MakeDateTime(2027, 3, 28, 1, 0).ms - DaysFromCivil(1970, 1, 1) * kMsPerDay) / 1000;
+    ASSERT_TRUE(MoveClockTo(stamp, jump - 40));
+    const std::string exe = Install(scratch.path());
+    RecordMails();
+    AddJob(dir_ + "marker_job.exe", "quarter.txt", -14 * 60 - 20, {}, MakeTime(0, 15), true);
+    {
+        engine::Session session("tool");
+        engine::Cursor c(session, Timer());
+        c.Open();
+        c.Append();
+        c.FieldByName("Wochentag").SetAsString("Jeden Tag");
+        c.FieldByName("Uhrzeit").SetAsTime(MakeTime(2, 30));
+        c.FieldByName("Pfad").SetAsString(dir_ + "marker_job.exe");
+        c.FieldByName("Paramter").SetAsString("halfpasttwo.txt");
+        c.FieldByName("Aktiv").SetAsString("Y");
+        c.FieldByName("Intervall").SetAsString("N");
+        c.FieldByName("nacholen").SetAsString("Y");
+        c.FieldByName("WindowState").SetAsString("Standard");
+        c.FieldByName("Startzeit").SetAsDateTime(MakeDateTime(2027, 3, 28, 2, 30));
+        c.Post();
+    }
+    Program app(exe);
+    HWND main = WaitMain(app);
+    ASSERT_NE(main, nullptr);
+    Sleep(60000);  // through the jump at 02:00 = 03:00
+    std::printf("  every 15 min with catch-up across the spring switch: %d runs; daily 02:30: %d\n",
+                Runs("quarter.txt"), Runs("halfpasttwo.txt"));
+    EXPECT_EQ(Runs("quarter.txt"), 2);
+    EXPECT_EQ(Runs("halfpasttwo.txt"), 1);
+
+    ASSERT_TRUE(MoveClockTo(stamp, jump + 60 + 8 * 86400));
+    Sleep(20000);
+    std::printf("  20 s after the clock went forward 8 days: %d and %d runs\n", Runs("quarter.txt"),
+                Runs("halfpasttwo.txt"));
+    EXPECT_EQ(Runs("quarter.txt"), 2);
+    EXPECT_EQ(Runs("halfpasttwo.txt"), 1);
+    EXPECT_TRUE(LogRows(Log()).empty());
+    CloseAsUser(app, main);
+}
+
 }  // namespace
 }  // namespace qv::testing
